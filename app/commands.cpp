@@ -1,0 +1,37 @@
+#include "app/commands.h"
+
+#include <algorithm>
+
+#include "app/app_globals.h"
+#include "view/gl_display_3d.h"
+
+Fl_Double_Window* main_window = nullptr;
+GL_Display_3D* gl_view = nullptr;
+
+void load_stl_cb(Fl_Widget*, void*) { load_stl(); }
+
+void save_bmp_cb(Fl_Widget*, void*) { save_bmp(); }
+
+void top_view_cb(Fl_Widget*, void*) {
+    gl_view->azimuth = 0.0f;
+    gl_view->elevation = 90.0f;
+}
+
+void side_view_cb(Fl_Widget*, void*) {
+    gl_view->azimuth = 90.0f;
+    gl_view->elevation = 0.0f;
+}
+
+void front_view_cb(Fl_Widget*, void*) {
+    gl_view->azimuth = 0.0f;
+    gl_view->elevation = 0.0f;
+}
+
+// Every frame leaves the modelview at the identity, so copying it between
+// frames yields identity matrices. We set them directly: that needs no GL
+// context to be current, which a callback cannot count on.
+void reset_rotation_cb(Fl_Widget*, void*) {
+    static const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    std::copy(identity, identity + 16, gl_view->model_matrix);
+    std::copy(identity, identity + 16, gl_view->view_matrix);
+}

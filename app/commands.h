@@ -1,0 +1,16 @@
+#pragma once
+
+class Fl_Widget;
+
+// Button callbacks; all ignore their arguments and reach the view through
+// gl_view. None draws: the view's timer shows the change on the next frame.
+void load_stl_cb(Fl_Widget*, void*);
+void save_bmp_cb(Fl_Widget*, void*);
+void top_view_cb(Fl_Widget*, void*);
+void side_view_cb(Fl_Widget*, void*);
+void front_view_cb(Fl_Widget*, void*);
+void reset_rotation_cb(Fl_Widget*, void*);
+
+// The two file commands.
+void load_stl();
+void save_bmp();

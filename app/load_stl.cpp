@@ -1,0 +1,83 @@
+// The "Load STL" command: choose a file and replace the view's model.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/app_globals.h"
+#include "app/commands.h"
+#include "app/file_chooser.h"
+#include "model/stl_file.h"
+#include "model/utf8_to_ansi.h"
+#include "platform/current_dir.h"
+#include "view/gl_display_3d.h"
+
+namespace {
+
+// The model folder beside the start-up directory. A start-up directory too
+// long for the buffer falls back to the same folder named relative to it:
+// the command has just made the start-up directory the current one.
+void make_model_dir(GL_Display_3D& v) {
+    const int n = std::snprintf(v.model_dir, sizeof v.model_dir, "%s/250_test/", v.startup_dir);
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof v.model_dir) {
+        std::fprintf(stderr, "model folder name does not fit %zu bytes; using \"250_test/\"\n",
+                     sizeof v.model_dir);
+        std::snprintf(v.model_dir, sizeof v.model_dir, "250_test/");
+    }
+}
+
+void print(const std::string& text, std::FILE* stream) {
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+void load_stl() {
+    GL_Display_3D& v = *gl_view;
+    v.triangles.clear();
+
+    std::unique_ptr<File_Chooser> chooser = make_file_chooser(File_Chooser::Browse_File);
+    chooser->title("Load a STL-MODEL file");
+    chooser->type(File_Chooser::Browse_File);
+    chooser->filter("model\t*.stl\n");
+
+    platform::set_current_directory(v.startup_dir);
+    make_model_dir(v);
+
+    const char* before = chooser->directory();
+    std::printf("dir(before):%s\n", before ? before : "(null)");
+    chooser->directory(v.model_dir);
+    const char* after = chooser->directory();
+    std::printf("dir(after):%s\n", after ? after : "(null)");
+    std::printf("system_path:%s\n", v.startup_dir);
+    std::printf("path:%s\n", v.model_dir);
+    std::fflush(stdout);
+
+    switch (chooser->show()) {
+    case -1:
+        std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg());
+        return;
+    case 1:
+        std::fprintf(stderr, "*** CANCEL\n");
+        return;
+    default: break;
+    }
+    const char* picked = chooser->filename();
+    if (picked == nullptr) return;
+
+    v.set_bounds(Model_Bounds());
+
+    char name[500];
+    std::string out, err;
+    const std::size_t length = std::strlen(picked);
+    if (length >= sizeof name) {
+        err = "file name too long (" + std::to_string(length) + " bytes, at most 499)\n";
+    } else {
+        std::memcpy(name, picked, length + 1);
+        utf8_to_ansi(name);
+        Model_Bounds bounds;
+        if (read_stl_file(name, v.triangles, bounds, out, err) == Stl_Open::Ok) v.set_bounds(bounds);
+    }
+    print(err, stderr);
+    print(out + "READ!\n", stdout);
+}

@@ -1,0 +1,80 @@
+#include "app/main_window.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Value_Input.H>
+
+#include "app/app_globals.h"
+#include "app/commands.h"
+#include "view/gl_display_3d.h"
+
+Fl_Double_Window* build_main_window() {
+    main_window = new Fl_Double_Window(931, 676, "Veltrim");
+    {
+        Fl_Button* o = new Fl_Button(53, 27, 84, 40, "Load STL");
+        o->callback(load_stl_cb);
+    }
+    {
+        gl_view = new GL_Display_3D();
+        GL_Display_3D* o = gl_view;
+        o->box(FL_GTK_DOWN_BOX);
+        o->color(FL_BACKGROUND_COLOR);
+        o->selection_color(FL_BACKGROUND_COLOR);
+        o->labeltype(FL_NORMAL_LABEL);
+        o->labelfont(0);
+        o->labelsize(14);
+        o->labelcolor(FL_FOREGROUND_COLOR);
+        o->align(Fl_Align(FL_ALIGN_TOP));
+        o->when(FL_WHEN_RELEASE);
+        o->end();
+        Fl_Group::current()->resizable(o);
+    }
+    {
+        Fl_Button* o = new Fl_Button(138, 27, 84, 40, "Save BMP");
+        o->callback(save_bmp_cb);
+    }
+    {
+        Fl_Button* o = new Fl_Button(259, 27, 64, 40, "上視");
+        o->callback(top_view_cb);
+    }
+    {
+        Fl_Button* o = new Fl_Button(323, 27, 64, 40, "側視");
+        o->callback(side_view_cb);
+    }
+    {
+        Fl_Button* o = new Fl_Button(387, 27, 64, 40, "正視");
+        o->callback(front_view_cb);
+    }
+    {
+        Fl_Button* o = new Fl_Button(471, 27, 64, 40, "旋轉還原");
+        o->callback(reset_rotation_cb);
+    }
+    {
+        Fl_Group* o = new Fl_Group(695, 90, 325, 482, "產生結果");
+        o->box(FL_THIN_DOWN_BOX);
+        o->selection_color(FL_YELLOW);
+        o->hide();
+        o->end();
+    }
+    {
+        Fl_Group* o = new Fl_Group(685, 35, 245, 101, "深度值定義");
+        o->box(FL_THIN_DOWN_BOX);
+        o->hide();
+        {
+            Fl_Value_Input* i = new Fl_Value_Input(780, 51, 80, 24, "最低值(底板)");
+            i->maximum(255);
+            i->step(1);
+        }
+        {
+            Fl_Value_Input* i = new Fl_Value_Input(780, 84, 80, 24, "次低值(模型)");
+            i->maximum(255);
+            i->step(1);
+            i->value(10);
+        }
+        o->end();
+    }
+    main_window->size_range(945, 605, 945, 453);
+    main_window->end();
+    return main_window;
+}

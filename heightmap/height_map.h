@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+
+// Depth samples of the 360 x 150 capture window to the 150 x 360 gray height
+// map. Pure functions, no GL: the capture trigger and the tests call them.
+namespace height_map {
+
+constexpr int kCaptureWidth = 360;   // capture window columns
+constexpr int kCaptureHeight = 150;  // capture window rows
+constexpr int kSamples = kCaptureWidth * kCaptureHeight;
+constexpr int kImageRows = kCaptureWidth;    // 360 rows of
+constexpr int kImageCols = kCaptureHeight;   // 150 bytes
+
+struct Depth_Range {
+    double max_depth;  // the base plate: farthest sample short of the clear value
+    double min_depth;  // the highest visible point
+};
+
+// Strict comparisons; a sample of exactly 1.0 (nothing drawn) never becomes
+// max_depth.
+Depth_Range depth_range(const float* depth, std::size_t n);
+
+// Five gray levels per model unit above max_depth, truncated, clamped to
+// 0..255. Samples farther than the plate (only the clear value can be) give 0
+// instead of wrapping around to bright garbage.
+void depth_to_gray(const float* depth, std::size_t n, double max_depth, double depth_extent,
+                   unsigned char* gray);
+
+// Capture window (bottom row first) turned a quarter turn clockwise:
+// image (r, c) = gray[c * 360 + r].
+void lay_out(const unsigned char* gray, unsigned char* image);
+
+// In-place fill of isolated zero cells: rows 358 down to 1, columns 1 up to
+// 148; a zero cell with more than six nonzero neighbours gets their
+// truncated mean. Borders are never changed.
+void fill_pinholes(unsigned char* image);
+
+}  // namespace height_map

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "view/view_state.h"
+
+// The per-frame sequence of the 3D view. The window's draw() and every
+// offscreen renderer call this one function with a current GL context.
+// context_valid is false on the first frame and after the context was
+// (re)created or resized; the set-up then runs with the new w and h.
+void draw_frame(View_State& view, int w, int h, bool context_valid);
+
+// Lower-left pixel of the 360 x 150 capture window in GL window coordinates.
+inline int capture_x0(int w) { return (w - 360) / 2; }
+inline int capture_y0(int h) { return (h - 150) / 2; }

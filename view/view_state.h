@@ -1,0 +1,58 @@
+#pragma once
+
+#include <opencv2/core/mat.hpp>
+#include <vector>
+
+#include "model/triangle.h"
+
+// Everything the 3D view owns: model, view, navigation and capture state.
+// The window widget inherits it; the offscreen renderer and the batch
+// converter use it directly, so every path draws from the same members.
+struct View_State {
+    View_State();
+
+    bool capture_pending = false;
+    int frame_count = 0;
+    char output_path[500] = {};
+    // Set once the Save command has stored the name it picked; a capture
+    // never completes without it (see save_bmp).
+    bool output_named = false;
+    std::vector<Triangle> triangles;
+    float azimuth = -30.0f;
+    float elevation = 20.0f;
+    float spin_angle = 0.0f;
+    float pan_amount = 0.0f;
+    float pan_vector[3] = {0, 0, 0};
+    float model_scale[3] = {1, 1, 1};
+    int last_x = 0, last_y = 0;
+    int probe_x = 0, probe_y = 0;
+    float prev_depth = 0.0f;
+    float probe_depth = 0.0f;
+    double model_matrix[16] = {};
+    double view_matrix[16] = {};
+    int saved_viewport[4] = {};
+    double saved_modelview[16] = {};
+    double saved_projection[16] = {};
+    double unproject_from[3] = {};
+    double unproject_to[3] = {};
+    float spin_axis[3] = {0, 0, 0};
+    float max_x = 0, min_x = 0, max_y = 0, min_y = 0, max_z = 0, min_z = 0;
+    float lighting[17] = {
+        0.9f, 0.9f, 0.8f, 0.3f,  // material ambient and diffuse
+        0.5f, 0.5f, 0.5f, 0.3f,  // material specular
+        50.0f,                   // shininess
+        0.5f, 0.5f, 1.0f, 0.0f,  // light 0 position (directional)
+        0.8f, 0.8f, 0.8f, 0.8f,  // light 0 diffuse
+    };
+    cv::Mat image_header;  // wraps height_map for the writer; owns no pixels
+    unsigned char gray_samples[640 * 480] = {};
+    unsigned char height_map[150 * 360] = {};
+    float depth_samples[640 * 480] = {};
+    double depth_extent = 0.0;
+    char startup_dir[256] = {};  // UTF-8, the form Linux file functions take
+    char model_dir[256] = {};
+    bool matrices_pending = true;
+
+    // Model bounds as one value, for the loader and the batch converter.
+    void set_bounds(const Model_Bounds& b);
+};
