@@ -1,0 +1,164 @@
+// Whole captures drawn offscreen and written to disk, checked pixel by pixel.
+#include "support/offscreen_view.h"
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "app/commands.h"
+#include "heightmap/capture.h"
+#include "support/block_model.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// Heights whose gray level lies half-way between two integers, so the
+// quarter-level precision of a 24-bit depth buffer cannot tip the truncation.
+const std::vector<Block> kBlocks = {
+    {-100, -60, 20, 50, 10.1f},   // off-centre, toward -x and +z: 50
+    {40, 120, -60, -10, 22.5f},   // 112
+    {-20, 0, -30, -20, 60.0f},    // clamped: 255
+};
+
+class Capture : public Offscreen_View_Test {
+protected:
+    void SetUp() override {
+        Offscreen_View_Test::SetUp();
+        view().triangles = block_model(kBlocks);
+        Model_Bounds b;
+        for (const Triangle& t : view().triangles) {
+            b.max_x = std::max(b.max_x, t.v[0][0]); b.min_x = std::min(b.min_x, t.v[0][0]);
+            b.max_y = std::max(b.max_y, t.v[0][1]); b.min_y = std::min(b.min_y, t.v[0][1]);
+            b.max_z = std::max(b.max_z, t.v[0][2]); b.min_z = std::min(b.min_z, t.v[0][2]);
+        }
+        view().set_bounds(b);
+    }
+
+    // Arms a capture the way a completed Save command leaves it.
+    void arm(const std::string& path) {
+        Chooser_Record record;
+        answer_choosers_with({0, path.c_str(), nullptr}, record);
+        save_bmp();
+        ASSERT_TRUE(view().capture_pending);
+    }
+
+    Temp_Dir dir_;
+};
+
+TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMap) {
+    frame();
+    const std::string path = dir_.file("blocks.bmp");
+    arm(path);
+    testing::internal::CaptureStdout();
+    frame(9);
+    EXPECT_FALSE(exists(path)) << "nine frames do not write";
+    EXPECT_EQ(view().frame_count, 9);
+    frame();
+    const std::string console = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(exists(path));
+    EXPECT_FALSE(view().capture_pending);
+    EXPECT_EQ(view().frame_count, 0);
+
+    const cv::Mat img = cv::imread(path, cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(img.type(), CV_8UC1);
+    ASSERT_EQ(img.cols, 150);
+    ASSERT_EQ(img.rows, 360);
+    int wrong = 0;
+    for (int r = 0; r < 360; ++r)
+        for (int c = 0; c < 150; ++c)
+            if (img.at<unsigned char>(r, c) != expected_gray(kBlocks, r, c) && ++wrong < 5)
+                ADD_FAILURE() << "cell " << r << "," << c << ": " << int(img.at<unsigned char>(r, c))
+                              << " expected " << expected_gray(kBlocks, r, c);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(img.at<unsigned char>(100, 40), 50) << "the -x block near the top, +z at the left";
+
+    // The console lines, in order, with their trailing blanks.
+    const double extent = 800.0 * 560.0;
+    char expected_max[64];
+    std::snprintf(expected_max, sizeof expected_max, "max %f \n", 0.5 + 27.5 / (2 * extent));
+    ASSERT_EQ(console.rfind(expected_max, 0), 0u) << console;
+    EXPECT_NE(console.find(" \nmin "), std::string::npos);
+    const std::size_t real = console.find("real length ");
+    ASSERT_NE(real, std::string::npos);
+    EXPECT_NEAR(std::stod(console.substr(real + 12)), 60.0, 0.06);
+    EXPECT_EQ(console.substr(console.size() - 2), " \n");
+    EXPECT_EQ(dir_.count_entries(), 1) << "no temporary file left";
+}
+
+TEST_F(Capture, FramesAwayFromTheTopViewNeitherCountNorReset) {
+    frame();
+    const std::string path = dir_.file("a.bmp");
+    arm(path);
+    frame(5);
+    view().elevation = 89.9f;
+    frame(20);
+    EXPECT_EQ(view().frame_count, 5);
+    view().azimuth = 0.5f;
+    view().elevation = 90;
+    frame(20);
+    EXPECT_EQ(view().frame_count, 5);
+    EXPECT_FALSE(exists(path));
+    top_view_cb(nullptr, nullptr);
+    testing::internal::CaptureStdout();
+    frame(5);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(exists(path));
+}
+
+TEST_F(Capture, ArmingAgainRestartsTheCount) {
+    frame();
+    arm(dir_.file("first.bmp"));
+    frame(7);
+    arm(dir_.file("second.bmp"));
+    EXPECT_EQ(view().frame_count, 0);
+    frame(9);
+    EXPECT_EQ(dir_.count_entries(), 0);
+    testing::internal::CaptureStdout();
+    frame();
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(exists(dir_.file("second.bmp")));
+    EXPECT_FALSE(exists(dir_.file("first.bmp")));
+}
+
+TEST_F(Capture, NoModelGivesAnAllZeroImageAndZeroRealLength) {
+    view().triangles.clear();
+    frame();
+    arm(dir_.file("empty.bmp"));
+    testing::internal::CaptureStdout();
+    frame(10);
+    const std::string console = testing::internal::GetCapturedStdout();
+    const cv::Mat img = cv::imread(dir_.file("empty.bmp"), cv::IMREAD_UNCHANGED);
+    ASSERT_FALSE(img.empty());
+    EXPECT_EQ(cv::countNonZero(img), 0);
+    EXPECT_NE(console.find("real length 0.000000 \n"), std::string::npos) << console;
+}
+
+TEST_F(Capture, OddViewSizeNeverWrapsClearSamplesIntoBrightGray) {
+    resize(801, 561);
+    frame();
+    arm(dir_.file("odd.bmp"));
+    testing::internal::CaptureStdout();
+    frame(10);
+    testing::internal::GetCapturedStdout();
+    const cv::Mat img = cv::imread(dir_.file("odd.bmp"), cv::IMREAD_UNCHANGED);
+    ASSERT_FALSE(img.empty());
+    double hi;
+    cv::minMaxLoc(img.row(0), nullptr, &hi);
+    EXPECT_EQ(hi, 0) << "image row 0 lies on the plate's edge: 0, not 255";
+    cv::minMaxLoc(img.col(0), nullptr, &hi);
+    EXPECT_EQ(hi, 0);
+}
+
+TEST_F(Capture, FailedWriteSaysSoKeepsTheEarlierFileAndDisarms) {
+    frame();
+    ASSERT_EQ(mkdir(dir_.file("taken.bmp").c_str(), 0755), 0);
+    arm(dir_.file("taken.bmp"));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    frame(10);
+    testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("could not write"), std::string::npos) << err;
+    EXPECT_FALSE(view().capture_pending);
+    EXPECT_EQ(dir_.count_entries(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <FL/Fl.H>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_globals.h"
+#include "app/file_chooser.h"
+#include "view/gl_display_3d.h"
+#include "view/offscreen_context.h"
+
+// The window's view drawn into an offscreen EGL context, as FLTK would:
+// draw(), then the context marked valid.
+class Offscreen_View_Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        context_ = std::make_unique<Offscreen_Context>(800, 560);
+        ASSERT_TRUE(context_->ok()) << context_->error();
+        view_ = std::make_unique<GL_Display_3D>();
+        gl_view = view_.get();
+    }
+    void TearDown() override {
+        set_file_chooser_factory(nullptr);
+        gl_view = nullptr;
+    }
+
+    GL_Display_3D& view() { return *view_; }
+
+    void frame(int n = 1) {
+        for (int i = 0; i < n; ++i) {
+            view_->draw();
+            view_->valid(1);
+        }
+    }
+
+    // Resizes the view and its surface; the next frame runs the set-up again.
+    void resize(int w, int h) {
+        ASSERT_TRUE(context_->resize(w, h));
+        view_->size(w, h);
+        view_->valid(0);
+    }
+
+    // Synthetic pointer event at view coordinates (x, y) with a button.
+    int event(int type, int x, int y, int button = 0) {
+        Fl::e_x = x;
+        Fl::e_y = y;
+        if (button) Fl::e_keysym = FL_Button + button;
+        return view_->handle(type);
+    }
+
+    std::vector<float> read_colour() {
+        std::vector<float> rgb(800 * 560 * 3);
+        glReadPixels(0, 0, 800, 560, GL_RGB, GL_FLOAT, rgb.data());
+        return rgb;
+    }
+
+    std::unique_ptr<Offscreen_Context> context_;
+    std::unique_ptr<GL_Display_3D> view_;
+};
+
+// A chooser that answers from a script instead of asking anybody.
+struct Scripted_Chooser_Answer {
+    int result = 0;                   // what show() returns
+    const char* filename = nullptr;   // what filename() gives
+    std::function<void()> while_open; // runs inside show(), as a modal dialog's event loop would
+};
+
+struct Chooser_Record {
+    std::string title, filter, preset, directory_set;
+    int type = -1;
+    int shown = 0;
+};
+
+class Scripted_Chooser : public File_Chooser {
+public:
+    Scripted_Chooser(Scripted_Chooser_Answer answer, Chooser_Record& record)
+        : answer_(std::move(answer)), record_(record) {}
+    void title(const char* t) override { record_.title = t; }
+    void type(Type t) override { record_.type = t; }
+    void filter(const char* f) override { record_.filter = f; }
+    void directory(const char* d) override {
+        dir_ = d;
+        record_.directory_set = d;
+    }
+    const char* directory() const override { return dir_.empty() ? nullptr : dir_.c_str(); }
+    void preset_file(const char* p) override { record_.preset = p; }
+    int show() override {
+        ++record_.shown;
+        if (answer_.while_open) answer_.while_open();
+        return answer_.result;
+    }
+    const char* filename() const override { return answer_.filename; }
+    const char* errmsg() const override { return "no display"; }
+
+private:
+    Scripted_Chooser_Answer answer_;
+    Chooser_Record& record_;
+    std::string dir_;
+};
+
+inline void answer_choosers_with(Scripted_Chooser_Answer answer, Chooser_Record& record) {
+    set_file_chooser_factory([answer, &record](File_Chooser::Type) {
+        return std::make_unique<Scripted_Chooser>(answer, record);
+    });
+}
+
+inline bool is_identity(const double* m) {
+    for (int i = 0; i < 16; ++i)
+        if (m[i] != (i % 5 == 0 ? 1.0 : 0.0)) return false;
+    return true;
+}
