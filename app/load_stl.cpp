@@ -35,6 +35,7 @@ void print(const std::string& text, std::FILE* stream) {
 void load_stl() {
     GL_Display_3D& v = *gl_view;
     v.triangles.clear();
+    ++v.model_generation;
 
     std::unique_ptr<File_Chooser> chooser = make_file_chooser(File_Chooser::Browse_File);
     chooser->title("Load a STL-MODEL file");
@@ -77,6 +78,7 @@ void load_stl() {
         utf8_to_ansi(name);
         Model_Bounds bounds;
         if (read_stl_file(name, v.triangles, bounds, out, err) == Stl_Open::Ok) v.set_bounds(bounds);
+        ++v.model_generation;
     }
     print(err, stderr);
     print(out + "READ!\n", stdout);

@@ -18,6 +18,8 @@ struct View_State {
     // never completes without it (see save_bmp).
     bool output_named = false;
     std::vector<Triangle> triangles;
+    // Grows whenever triangles is replaced, so cached geometry can follow.
+    unsigned long model_generation = 0;
     float azimuth = -30.0f;
     float elevation = 20.0f;
     float spin_angle = 0.0f;
