@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -151,6 +152,13 @@ void Stl_Parser::choose_form() {
 }
 
 void Stl_Parser::add_facet(const float* v) {
+    // An infinite coordinate would throw the centring and with it the whole
+    // model out of sight; such facets (and those with NaN) are left out.
+    for (int k = 0; k < 9; ++k)
+        if (!std::isfinite(v[k])) {
+            ++non_finite_;
+            return;
+        }
     Model_Bounds& b = bounds_;
     // Strict tests, each on its own: a coordinate that is not a number
     // changes nothing.
@@ -260,6 +268,7 @@ void Stl_Parser::finish() {
         if (!stopped_ && records_read_ < declared_count_)
             err += format("STL file ends after %lld", records_read_) +
                    format(" of %lld facets; the facets read are kept\n", declared_count_);
+        report_non_finite();
         return;
     }
     if (!stopped_ && (token_len_ > 0 || token_overlong_)) {  // the last token ran to the end
@@ -277,4 +286,11 @@ void Stl_Parser::finish() {
     if (overlong_tokens_ > 0)
         err += format("%lld words longer than 499 characters were skipped\n",
                       static_cast<long long>(overlong_tokens_));
+    report_non_finite();
+}
+
+void Stl_Parser::report_non_finite() {
+    if (non_finite_ > 0)
+        err += format("%lld facets with coordinates that are not finite were left out\n",
+                      static_cast<long long>(non_finite_));
 }

@@ -43,6 +43,7 @@ private:
     void feed_ascii(const unsigned char* data, std::size_t n);
     void on_token(const char* text, std::size_t len);
     void add_facet(const float* v);
+    void report_non_finite();
 
     std::vector<Triangle>& triangles_;
     std::size_t size_hint_;
@@ -70,6 +71,7 @@ private:
     float facet_[9];
     std::size_t overlong_tokens_ = 0;
     std::size_t dropped_ = 0;
+    std::size_t non_finite_ = 0;
 };
 
 // Exactly what strtof gives for a whole token in the C locale; false if the

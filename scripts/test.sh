@@ -1,19 +1,47 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: unit, offscreen GL
-# (EGL, no display) and the real window under a private Xvfb.
+# Installs what is missing, builds, and runs every test:
+#   1. unit, offscreen GL (EGL, no display) and the real window under a
+#      private Xvfb, in the normal build;
+#   2. the unit and offscreen tests again under AddressSanitizer and
+#      UndefinedBehaviorSanitizer, and the monkey test of the real window;
+#   3. the STL parser fuzzer for a bounded time;
+#   4. the benchmarks in their short mode (figures only, no pass/fail).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+jobs="$(nproc)"
 "$root/scripts/install-deps.sh"
+
+echo "== build"
 "$root/scripts/build.sh" "$root/build"
+echo "== sanitizer build"
+"$root/scripts/build.sh" "$root/build-asan" -DVELTRIM_SANITIZE=ON
 
 # A private X server for the GUI tests, whatever display the caller has.
-xvfb_log="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$xvfb_log.fd" >"$xvfb_log" 2>&1 &
+fd_file="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true; rm -f "$xvfb_log" "$xvfb_log.fd"' EXIT
-for _ in $(seq 100); do [ -s "$xvfb_log.fd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$xvfb_log.fd")"
+trap 'kill $xvfb_pid 2>/dev/null || true; rm -f "$fd_file"' EXIT
+for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
+[ -s "$fd_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$fd_file")"
 echo "Xvfb on $DISPLAY"
 
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+echo "== fuzz the STL parser"
+"$root/scripts/fuzz.sh" "${VELTRIM_FUZZ_SECONDS:-60}"
+
+echo "== benchmarks (short mode)"
+export VELTRIM_BENCH_SHORT=1
+for b in "$root"/build/bench/*_bench; do
+  [ -x "$b" ] && "$b" --benchmark_min_time=0.05
+done
+
+echo "== sanitizer tests"
+(cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" -L 'unit|gl|sanitize')
+
+echo "== tests"
 cd "$root/build"
-ctest --output-on-failure -j "$(nproc)"
+ctest --output-on-failure -j "$jobs"

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -73,6 +76,36 @@ TEST(ImageWriter, FailuresSayWhyAndKeepTheEarlierFile) {
 
     EXPECT_EQ(read_all(dir.file("keep.bmp")), before);
     EXPECT_EQ(dir.count_entries(), 2);  // keep.bmp and folder.bmp
+}
+
+TEST(ImageWriter, WriteFailingMidwayKeepsTheEarlierFileAndLeavesNoTemporary) {
+    Temp_Dir dir;
+    std::string error;
+    ASSERT_TRUE(write_image_atomically(dir.file("scan.bmp").c_str(), pattern(1), error));
+    const std::string before = read_all(dir.file("scan.bmp"));
+    // In a child whose files may not grow past 20 KB, as on a full disk: the
+    // 55 KB image breaks off midway.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{20000, 20000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string e;
+        const bool ok = write_image_atomically(dir.file("scan.bmp").c_str(), pattern(9), e);
+        _exit(!ok && !e.empty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure was reported";
+    EXPECT_EQ(read_all(dir.file("scan.bmp")), before);
+    EXPECT_EQ(dir.count_entries(), 1);
+}
+
+TEST(ImageWriter, FolderNobodyCanWriteIsRefusedWithAReason) {
+    std::string error;
+    EXPECT_FALSE(write_image_atomically("/proc/veltrim-test.bmp", pattern(0), error));
+    EXPECT_FALSE(error.empty());
 }
 
 TEST(ImageWriter, ReadOnlyFolderIsRefusedWithAReason) {
