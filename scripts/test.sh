@@ -18,7 +18,7 @@ echo "== sanitizer build"
 
 # A private X server for the GUI tests, whatever display the caller has.
 fd_file="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fd_file" >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null || true; rm -f "$fd_file"' EXIT
 for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done

@@ -44,24 +44,12 @@ void apply_lighting(const float* block) {
     glEnable(GL_LIGHT0);
 }
 
-void draw_model(const View_State& v) {
+void draw_model(View_State& v, bool context_new) {
     glEnable(GL_NORMALIZE);
     glPushMatrix();
     glColor3f(0.7f, 0.7f, 0.4f);
     glTranslatef(-(v.max_x + v.min_x) / 2, -(v.max_y + v.min_y) / 2, -(v.max_z + v.min_z) / 2);
-    glBegin(GL_TRIANGLES);
-    for (const Triangle& t : v.triangles) {
-        const float* a = t.v[0];
-        const float* b = t.v[1];
-        const float* c = t.v[2];
-        const float ux = b[0] - a[0], uy = b[1] - a[1], uz = b[2] - a[2];
-        const float vx = c[0] - a[0], vy = c[1] - a[1], vz = c[2] - a[2];
-        glNormal3f(uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx);
-        glVertex3fv(a);
-        glVertex3fv(b);
-        glVertex3fv(c);
-    }
-    glEnd();
+    v.model_geometry.draw(v.triangles, v.model_generation, context_new, v.model_path);
     glPopMatrix();
     glDisable(GL_NORMALIZE);
 }
@@ -140,7 +128,7 @@ void apply_pending_navigation(View_State& v) {
 
 }  // namespace
 
-void draw_frame(View_State& v, int w, int h, bool context_valid) {
+void draw_frame(View_State& v, int w, int h, bool context_valid, bool context_new) {
     if (!context_valid) set_up(v, w, h);
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -175,7 +163,7 @@ void draw_frame(View_State& v, int w, int h, bool context_valid) {
     glGetDoublev(GL_MODELVIEW_MATRIX, v.saved_modelview);
     glGetDoublev(GL_PROJECTION_MATRIX, v.saved_projection);
     glScalef(v.model_scale[0], v.model_scale[1], v.model_scale[2]);
-    draw_model(v);
+    draw_model(v, context_new);
     glPopMatrix();
 
     glDisable(GL_LIGHTING);

@@ -6,7 +6,9 @@
 // offscreen renderer call this one function with a current GL context.
 // context_valid is false on the first frame and after the context was
 // (re)created or resized; the set-up then runs with the new w and h.
-void draw_frame(View_State& view, int w, int h, bool context_valid);
+// context_new says the context itself was (re)created, so the model's
+// cached geometry must be made again in it; a resize keeps it.
+void draw_frame(View_State& view, int w, int h, bool context_valid, bool context_new = false);
 
 // Lower-left pixel of the 360 x 150 capture window in GL window coordinates.
 inline int capture_x0(int w) { return (w - 360) / 2; }

@@ -22,4 +22,4 @@ void GL_Display_3D::redraw_tick(void* data) {
     Fl::repeat_timeout(kFrameInterval, redraw_tick, data);
 }
 
-void GL_Display_3D::draw() { draw_frame(*this, w(), h(), valid()); }
+void GL_Display_3D::draw() { draw_frame(*this, w(), h(), valid(), !context_valid()); }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/triangle.h"
+#include "view/model_geometry.h"
 
 // Everything the 3D view owns: model, view, navigation and capture state.
 // The window widget inherits it; the offscreen renderer and the batch
@@ -20,6 +21,8 @@ struct View_State {
     std::vector<Triangle> triangles;
     // Grows whenever triangles is replaced, so cached geometry can follow.
     unsigned long model_generation = 0;
+    Model_Geometry model_geometry;  // triangles as the GL keeps them between frames
+    Model_Path model_path = Model_Path::Cached;
     float azimuth = -30.0f;
     float elevation = 20.0f;
     float spin_angle = 0.0f;

@@ -23,6 +23,7 @@ protected:
     void SetUp() override {
         Offscreen_View_Test::SetUp();
         view().triangles = block_model(kBlocks);
+        ++view().model_generation;
         Model_Bounds b;
         for (const Triangle& t : view().triangles) {
             b.max_x = std::max(b.max_x, t.v[0][0]); b.min_x = std::min(b.min_x, t.v[0][0]);
@@ -120,6 +121,7 @@ TEST_F(Capture, ArmingAgainRestartsTheCount) {
 
 TEST_F(Capture, NoModelGivesAnAllZeroImageAndZeroRealLength) {
     view().triangles.clear();
+    ++view().model_generation;
     frame();
     arm(dir_.file("empty.bmp"));
     testing::internal::CaptureStdout();

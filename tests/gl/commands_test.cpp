@@ -63,6 +63,7 @@ TEST_F(Commands, LoadReturnsToTheStartupDirectoryFirst) {
 
 TEST_F(Commands, CancelErrorAndNullNameLeaveAnEmptyModelAndTheBounds) {
     view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
+    ++view().model_generation;
     view().max_x = 42;
     answer_choosers_with({1, nullptr, nullptr}, record_);
     auto [out, err] = run(load_stl);
@@ -80,6 +81,7 @@ TEST_F(Commands, CancelErrorAndNullNameLeaveAnEmptyModelAndTheBounds) {
 
 TEST_F(Commands, UnopenableNameGivesAnEmptyModelAndReadOnly) {
     view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
+    ++view().model_generation;
     const std::string path = dir_.file("missing.stl");
     answer_choosers_with({0, path.c_str(), nullptr}, record_);
     auto [out, err] = run(load_stl);

@@ -78,6 +78,7 @@ TEST_F(ViewFrame, ModelAndPlateReachTheDepthSamples) {
     // A large square 10 units above the plate, in the middle of the window.
     view().triangles = {Triangle{{{-50, 0, -50}, {50, 0, -50}, {50, 0, 50}}},
                         Triangle{{{50, 0, 50}, {-50, 0, 50}, {-50, 0, -50}}}};
+    ++view().model_generation;
     view().set_bounds(Model_Bounds{50, -50, 10, -10, 50, -50});  // centre at y 0
     top_view_cb(nullptr, nullptr);
     frame(2);

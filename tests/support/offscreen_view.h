@@ -37,6 +37,7 @@ protected:
         for (int i = 0; i < n; ++i) {
             view_->draw();
             view_->valid(1);
+            view_->context_valid(1);
         }
     }
 

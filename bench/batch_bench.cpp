@@ -1,0 +1,104 @@
+// Throughput of veltrim-batch: a folder of generated insole models converted
+// with -j 1 and with -j 2, in files per second, and the ratio of the two
+// measured in the same run. VELTRIM_BENCH_SHORT=1 makes a small folder so CI
+// can run it in seconds. Usage: batch_bench [path/to/veltrim-batch]
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "batch/insole_model.h"
+#include "support/stl_bytes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Wall-clock seconds of one veltrim-batch run, its standard error kept in
+// log; negative if it failed.
+double timed_run(const std::string& program, const std::vector<std::string>& args, const std::string& log) {
+    std::vector<std::string> strings = {program};
+    strings.insert(strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : strings) argv.push_back(&s[0]);
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!std::freopen(log.c_str(), "w", stderr)) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string program = argc > 1 ? argv[1] : VELTRIM_BATCH;
+    const char* short_env = std::getenv("VELTRIM_BENCH_SHORT");
+    const bool short_mode = short_env != nullptr && std::strcmp(short_env, "0") != 0;
+    const int models = short_mode ? 6 : 40;
+    const std::size_t facets = short_mode ? 20000 : 100000;
+    const int repeats = short_mode ? 1 : 2;
+
+    char tmpl[] = "/tmp/veltrim-batch-bench-XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path root(tmpl);
+    const fs::path in = root / "models", out = root / "maps";
+    fs::create_directories(in);
+    std::size_t total_facets = 0;
+    for (int i = 0; i < models; ++i) {
+        const std::vector<Triangle> t = insole_model(facets, static_cast<unsigned>(i));
+        total_facets += t.size();
+        char name[32];
+        std::snprintf(name, sizeof name, "insole_%02d.stl", i);
+        std::ofstream(in / name, std::ios::binary) << stl_bytes::binary(t);
+    }
+    std::printf("%d binary STL models, %zu facets on average, %s\n", models, total_facets / models,
+                program.c_str());
+
+    // Best of `repeats` for each, alternating so both see the same machine.
+    double best[2] = {1e30, 1e30};
+    const int jobs[2] = {1, 2};
+    bool ok = true;
+    for (int r = 0; r < repeats && ok; ++r)
+        for (int k = 0; k < 2 && ok; ++k) {
+            const double s = timed_run(program,
+                                       {"-j", std::to_string(jobs[k]), "--overwrite", "-o", out.string(), in.string()},
+                                       (root / "log").string());
+            if (s < 0) {
+                std::ifstream log(root / "log");
+                std::fprintf(stderr, "veltrim-batch -j %d failed:\n%s\n", jobs[k],
+                             std::string(std::istreambuf_iterator<char>(log), {}).c_str());
+                ok = false;
+            } else if (s < best[k]) {
+                best[k] = s;
+            }
+        }
+    std::size_t written = 0;
+    for (const auto& e : fs::directory_iterator(out)) written += e.path().extension() == ".bmp";
+    fs::remove_all(root);
+    if (!ok || written != static_cast<std::size_t>(models)) {
+        std::fprintf(stderr, "expected %d height maps, found %zu\n", models, written);
+        return 1;
+    }
+    for (int k = 0; k < 2; ++k)
+        std::printf("-j %d: %6.2f s  %6.1f files/s  (best of %d, process start included)\n", jobs[k], best[k],
+                    models / best[k], repeats);
+    std::printf("-j 2 / -j 1 throughput: %.2fx\n", best[0] / best[1]);
+    return 0;
+}

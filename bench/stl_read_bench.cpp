@@ -1,0 +1,516 @@
+// STL read speed: our reader (read_stl_file) against a straightforward
+// stdio reader and against assimp, on generated binary and ASCII files of
+// 1,000,000 facets (50,000 with VELTRIM_BENCH_SHORT=1). Before timing it
+// checks that every ASCII number our reader yields is what strtof gives for
+// that word, and measures each reader's peak memory in a forked child.
+//
+//   stl_read_bench [google benchmark flags]
+
+#include <benchmark/benchmark.h>
+
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+
+#include <malloc.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/stl_file.h"
+
+namespace {
+
+// ---------------------------------------------------------------- files
+
+struct Bench_Files {
+    std::string dir, binary, ascii;
+    std::size_t facets = 0;
+};
+
+// A wavy height field over a grid, two facets per cell, with coordinates
+// of both signs and many magnitudes, as a scanned insole gives.
+std::vector<Triangle> make_surface(int cells_x, int cells_z) {
+    std::vector<Triangle> out;
+    out.reserve(static_cast<std::size_t>(cells_x) * cells_z * 2);
+    auto point = [&](int i, int k, float* p) {
+        const double x = -125.0 + 250.0 * i / cells_x;
+        const double z = -50.0 + 100.0 * k / cells_z;
+        p[0] = static_cast<float>(x);
+        p[1] = static_cast<float>(6.0 * std::sin(x / 17.0) * std::cos(z / 11.0) + 0.01 * x - 3.0);
+        p[2] = static_cast<float>(z);
+    };
+    for (int i = 0; i < cells_x; ++i)
+        for (int k = 0; k < cells_z; ++k) {
+            Triangle a, b;
+            point(i, k, a.v[0]);
+            point(i, k + 1, a.v[1]);
+            point(i + 1, k + 1, a.v[2]);
+            point(i, k, b.v[0]);
+            point(i + 1, k + 1, b.v[1]);
+            point(i + 1, k, b.v[2]);
+            out.push_back(a);
+            out.push_back(b);
+        }
+    return out;
+}
+
+void normal_of(const Triangle& t, float* n) {
+    const double ux = t.v[1][0] - t.v[0][0], uy = t.v[1][1] - t.v[0][1], uz = t.v[1][2] - t.v[0][2];
+    const double vx = t.v[2][0] - t.v[0][0], vy = t.v[2][1] - t.v[0][1], vz = t.v[2][2] - t.v[0][2];
+    const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+    const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+    const double inv = len > 0 ? 1.0 / len : 0.0;
+    n[0] = static_cast<float>(nx * inv);
+    n[1] = static_cast<float>(ny * inv);
+    n[2] = static_cast<float>(nz * inv);
+}
+
+bool write_all(std::FILE* f, const std::string& s) { return std::fwrite(s.data(), 1, s.size(), f) == s.size(); }
+
+bool write_binary(const std::string& path, const std::vector<Triangle>& facets) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::string buf(84, '\0');
+    std::memcpy(&buf[0], "binary STL for the read benchmark", 33);
+    const std::uint32_t n = static_cast<std::uint32_t>(facets.size());
+    std::memcpy(&buf[80], &n, 4);
+    bool ok = true;
+    for (const Triangle& t : facets) {
+        char record[50] = {};
+        normal_of(t, reinterpret_cast<float*>(record));
+        std::memcpy(record + 12, t.v, 36);
+        buf.append(record, 50);
+        if (buf.size() > (4u << 20)) {
+            ok = ok && write_all(f, buf);
+            buf.clear();
+        }
+    }
+    ok = ok && write_all(f, buf);
+    return std::fclose(f) == 0 && ok;
+}
+
+// The layout common exporters write, numbers in "%e".
+bool write_ascii(const std::string& path, const std::vector<Triangle>& facets) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::string buf = "solid bench\n";
+    char line[160];
+    bool ok = true;
+    for (const Triangle& t : facets) {
+        float n[3];
+        normal_of(t, n);
+        std::snprintf(line, sizeof line, "  facet normal %e %e %e\n", n[0], n[1], n[2]);
+        buf += line;
+        buf += "    outer loop\n";
+        for (const auto& v : t.v) {
+            std::snprintf(line, sizeof line, "      vertex %e %e %e\n", v[0], v[1], v[2]);
+            buf += line;
+        }
+        buf += "    endloop\n  endfacet\n";
+        if (buf.size() > (4u << 20)) {
+            ok = ok && write_all(f, buf);
+            buf.clear();
+        }
+    }
+    buf += "endsolid bench\n";
+    ok = ok && write_all(f, buf);
+    return std::fclose(f) == 0 && ok;
+}
+
+std::size_t file_size(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
+}
+
+// ---------------------------------------------------------------- readers
+
+void add_bounds(Model_Bounds& b, const float* v) {
+    if (v[0] > b.max_x) b.max_x = v[0];
+    if (v[0] < b.min_x) b.min_x = v[0];
+    if (v[1] > b.max_y) b.max_y = v[1];
+    if (v[1] < b.min_y) b.min_y = v[1];
+    if (v[2] > b.max_z) b.max_z = v[2];
+    if (v[2] < b.min_z) b.min_z = v[2];
+}
+
+bool read_ours(const std::string& path, std::vector<Triangle>& tris) {
+    Model_Bounds b;
+    std::string out, err;
+    return read_stl_file(path.c_str(), tris, b, out, err) == Stl_Open::Ok && err.empty();
+}
+
+// The plain way: one fread per field of every 50-byte record.
+bool read_straightforward_binary(const std::string& path, std::vector<Triangle>& tris) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char header[80];
+    std::uint32_t count = 0;
+    bool ok = std::fread(header, 1, 80, f) == 80 && std::fread(&count, 4, 1, f) == 1;
+    Model_Bounds b;
+    for (std::uint32_t i = 0; ok && i < count; ++i) {
+        float normal[3];
+        Triangle t;
+        unsigned short attribute;
+        ok = std::fread(normal, 12, 1, f) == 1 && std::fread(t.v[0], 12, 1, f) == 1 &&
+             std::fread(t.v[1], 12, 1, f) == 1 && std::fread(t.v[2], 12, 1, f) == 1 &&
+             std::fread(&attribute, 2, 1, f) == 1;
+        if (ok) {
+            add_bounds(b, t.v[0]);
+            tris.push_back(t);
+        }
+    }
+    std::fclose(f);
+    return ok;
+}
+
+// The plain way: fscanf a word at a time, three "%f" after each "vertex".
+bool read_straightforward_ascii(const std::string& path, std::vector<Triangle>& tris) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char word[1024];
+    Model_Bounds b;
+    bool ok = true;
+    while (ok && std::fscanf(f, "%1023s", word) == 1) {
+        if (std::strcmp(word, "vertex") != 0) continue;
+        Triangle t;
+        ok = std::fscanf(f, "%f %f %f", &t.v[0][0], &t.v[0][1], &t.v[0][2]) == 3 &&
+             std::fscanf(f, "%1023s", word) == 1 &&
+             std::fscanf(f, "%f %f %f", &t.v[1][0], &t.v[1][1], &t.v[1][2]) == 3 &&
+             std::fscanf(f, "%1023s", word) == 1 &&
+             std::fscanf(f, "%f %f %f", &t.v[2][0], &t.v[2][1], &t.v[2][2]) == 3;
+        if (ok) {
+            add_bounds(b, t.v[0]);
+            tris.push_back(t);
+        }
+    }
+    std::fclose(f);
+    return ok;
+}
+
+std::size_t read_assimp(const std::string& path, Assimp::Importer& importer) {
+    const aiScene* scene = importer.ReadFile(path, 0);
+    if (!scene) return 0;
+    std::size_t faces = 0;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) faces += scene->mMeshes[m]->mNumFaces;
+    return faces;
+}
+
+enum class Reader { Ours, Straightforward, Assimp };
+const char* const kReaderName[] = {"ours", "straightforward", "assimp"};
+
+// Loads path with reader; returns the facets it got (0 on failure).
+std::size_t load(Reader reader, bool binary, const std::string& path) {
+    if (reader == Reader::Assimp) {
+        Assimp::Importer importer;
+        return read_assimp(path, importer);
+    }
+    std::vector<Triangle> tris;
+    bool ok = reader == Reader::Ours ? read_ours(path, tris)
+              : binary             ? read_straightforward_binary(path, tris)
+                                   : read_straightforward_ascii(path, tris);
+    return ok ? tris.size() : 0;
+}
+
+// ---------------------------------------------------------------- checks
+
+bool same_floats(const std::vector<Triangle>& a, const std::vector<Triangle>& b, std::size_t& first_bad) {
+    if (a.size() != b.size()) {
+        first_bad = std::min(a.size(), b.size());
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::memcmp(&a[i], &b[i], sizeof(Triangle)) != 0) {
+            first_bad = i;
+            return false;
+        }
+    return true;
+}
+
+// The ASCII file's vertices as strtof reads each word.
+std::vector<Triangle> strtof_vertices(const std::string& path) {
+    std::vector<Triangle> out;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return out;
+    std::string text(file_size(path), '\0');
+    text.resize(std::fread(&text[0], 1, text.size(), f));
+    std::fclose(f);
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    auto next_word = [&]() -> std::string {
+        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        const std::size_t start = at;
+        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        return text.substr(start, at - start);
+    };
+    for (std::string w = next_word(); !w.empty(); w = next_word()) {
+        if (w != "vertex") continue;
+        Triangle t;
+        for (int k = 0; k < 3; ++k) {
+            if (k > 0) next_word();  // the "vertex" between groups
+            for (int a = 0; a < 3; ++a) t.v[k][a] = std::strtof(next_word().c_str(), nullptr);
+        }
+        out.push_back(t);
+    }
+    return out;
+}
+
+bool check_agreement(const Bench_Files& files) {
+    bool ok = true;
+    std::size_t bad = 0;
+    {
+        std::vector<Triangle> ours, expected = strtof_vertices(files.ascii);
+        read_ours(files.ascii, ours);
+        const bool same = expected.size() == files.facets && same_floats(ours, expected, bad);
+        std::printf("ASCII: our reader's %zu facets %s strtof of every number\n", ours.size(),
+                    same ? "equal" : "DIFFER FROM");
+        if (!same) std::printf("  first difference at facet %zu\n", bad);
+        ok = ok && same;
+        std::vector<Triangle> plain;
+        read_straightforward_ascii(files.ascii, plain);
+        const bool plain_same = same_floats(plain, expected, bad);
+        std::printf("ASCII: straightforward reader's facets %s\n", plain_same ? "equal too" : "differ (fscanf)");
+    }
+    {
+        std::vector<Triangle> ours, plain;
+        read_ours(files.binary, ours);
+        read_straightforward_binary(files.binary, plain);
+        const bool same = ours.size() == files.facets && same_floats(ours, plain, bad);
+        std::printf("binary: our reader's %zu facets %s the straightforward reader's\n", ours.size(),
+                    same ? "equal" : "DIFFER FROM");
+        ok = ok && same;
+    }
+    for (const std::string* path : {&files.binary, &files.ascii}) {
+        const std::size_t faces = load(Reader::Assimp, path == &files.binary, *path);
+        std::printf("assimp: %zu faces from %s\n", faces, path == &files.binary ? "binary" : "ASCII");
+        ok = ok && faces == files.facets;
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------- memory
+
+long status_kib(const char* field) {
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long value = -1;
+    const std::size_t n = std::strlen(field);
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, field, n) == 0 && line[n] == ':') value = std::atol(line + n + 1);
+    std::fclose(f);
+    return value;
+}
+
+struct Peak {
+    long start_kib = -1, peak_kib = -1;
+    bool ok = false;
+};
+
+// Loads the file in a forked child and returns the child's resident size
+// before the load and its high-water mark after it.
+Peak measure_peak(Reader reader, bool binary, const std::string& path, std::size_t facets) {
+    malloc_trim(0);  // so the child cannot reuse pages the parent freed
+    int fds[2];
+    Peak result;
+    if (pipe(fds) != 0) return result;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        Peak p;
+        p.start_kib = status_kib("VmRSS");
+        // Resets VmHWM to the present size, where the kernel allows it.
+        if (std::FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", f);
+            std::fclose(f);
+        }
+        p.ok = load(reader, binary, path) == facets;
+        p.peak_kib = status_kib("VmHWM");
+        const ssize_t w = write(fds[1], &p, sizeof p);
+        _exit(w == static_cast<ssize_t>(sizeof p) ? 0 : 1);
+    }
+    close(fds[1]);
+    if (pid > 0) {
+        if (read(fds[0], &result, sizeof result) != static_cast<ssize_t>(sizeof result)) result = Peak{};
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    close(fds[0]);
+    return result;
+}
+
+void report_memory(const Bench_Files& files) {
+    const double array_mib = files.facets * sizeof(Triangle) / 1048576.0;
+    std::printf("\nPeak memory of one load in a forked child (triangle array: %zu x 36 B = %.1f MiB)\n",
+                files.facets, array_mib);
+    std::printf("%-7s %-16s %12s %14s\n", "form", "reader", "peak MiB", "x array size");
+    for (bool binary : {true, false})
+        for (Reader r : {Reader::Ours, Reader::Straightforward, Reader::Assimp}) {
+            const Peak p = measure_peak(r, binary, binary ? files.binary : files.ascii, files.facets);
+            const double mib = (p.peak_kib - p.start_kib) / 1024.0;
+            if (!p.ok || p.peak_kib < 0 || p.start_kib < 0)
+                std::printf("%-7s %-16s %12s\n", binary ? "binary" : "ASCII", kReaderName[int(r)], "failed");
+            else
+                std::printf("%-7s %-16s %12.1f %14.2f\n", binary ? "binary" : "ASCII", kReaderName[int(r)], mib,
+                            mib / array_mib);
+        }
+    std::printf("(peak = VmHWM after the load minus VmRSS before it)\n\n");
+}
+
+// ---------------------------------------------------------------- timing
+
+void bench_load(benchmark::State& state, Reader reader, bool binary, const std::string& path,
+                std::size_t facets) {
+    std::size_t got = 0;
+    for (auto _ : state) {
+        // Only the read itself is timed: set-up and freeing are not.
+        state.PauseTiming();
+        auto tris = std::make_unique<std::vector<Triangle>>();
+        auto importer = reader == Reader::Assimp ? std::make_unique<Assimp::Importer>() : nullptr;
+        state.ResumeTiming();
+        bool ok;
+        if (reader == Reader::Ours) {
+            ok = read_ours(path, *tris);
+            got = tris->size();
+        } else if (reader == Reader::Straightforward) {
+            ok = binary ? read_straightforward_binary(path, *tris) : read_straightforward_ascii(path, *tris);
+            got = tris->size();
+        } else {
+            got = read_assimp(path, *importer);
+            ok = got > 0;
+        }
+        benchmark::DoNotOptimize(got);
+        state.PauseTiming();
+        tris.reset();
+        importer.reset();
+        state.ResumeTiming();
+        if (!ok || got != facets) {
+            state.SkipWithError("wrong facet count");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file_size(path)));
+    state.counters["facets/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * facets), benchmark::Counter::kIsRate);
+}
+
+// Keeps the best seconds per load of every benchmark for the summary.
+class Summary_Reporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0) continue;
+            const double s = r.real_accumulated_time / static_cast<double>(r.iterations);
+            auto it = seconds.find(r.benchmark_name());
+            if (it == seconds.end() || s < it->second) seconds[r.benchmark_name()] = s;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+};
+
+std::string bench_name(bool binary, Reader r) {
+    return std::string(binary ? "binary/" : "ascii/") + kReaderName[int(r)];
+}
+
+void print_summary(const Summary_Reporter& rep, const Bench_Files& files) {
+    auto time_of = [&](bool binary, Reader r) {
+        for (const auto& [name, s] : rep.seconds)
+            if (name.rfind(bench_name(binary, r), 0) == 0) return s;
+        return -1.0;
+    };
+    std::printf("\nSummary (%zu facets; best time per load)\n", files.facets);
+    std::printf("%-7s %-16s %10s %14s %10s\n", "form", "reader", "ms", "Mfacets/s", "MB/s");
+    for (bool binary : {true, false}) {
+        const double mb = file_size(binary ? files.binary : files.ascii) / 1e6;
+        for (Reader r : {Reader::Ours, Reader::Straightforward, Reader::Assimp}) {
+            const double s = time_of(binary, r);
+            if (s <= 0) continue;
+            std::printf("%-7s %-16s %10.1f %14.2f %10.1f\n", binary ? "binary" : "ASCII", kReaderName[int(r)],
+                        s * 1e3, files.facets / s / 1e6, mb / s);
+        }
+    }
+    auto ratio = [&](bool binary, Reader other, double target) {
+        const double ours = time_of(binary, Reader::Ours), them = time_of(binary, other);
+        if (ours <= 0 || them <= 0) return;
+        const double x = them / ours;
+        std::printf("%-7s ours vs %-16s %6.2fx faster", binary ? "binary" : "ASCII", kReaderName[int(other)], x);
+        if (target > 0) std::printf("  (target >= %.1fx: %s)", target, x >= target ? "met" : "MISSED");
+        std::printf("\n");
+    };
+    std::printf("\n");
+    ratio(true, Reader::Straightforward, 4.5);
+    ratio(true, Reader::Assimp, 2.5);
+    ratio(false, Reader::Straightforward, 0);
+    ratio(false, Reader::Assimp, 2.5);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* short_env = std::getenv("VELTRIM_BENCH_SHORT");
+    const bool short_run = short_env && std::strcmp(short_env, "1") == 0;
+    // 1000 x 500 cells: 1,000,000 facets; 250 x 100: 50,000.
+    const int cells_x = short_run ? 250 : 1000, cells_z = short_run ? 100 : 500;
+
+    char tmpl[] = "/tmp/veltrim-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    Bench_Files files;
+    files.dir = tmpl;
+    files.binary = files.dir + "/bench_binary.stl";
+    files.ascii = files.dir + "/bench_ascii.stl";
+    auto clean_up = [&] {
+        std::remove(files.binary.c_str());
+        std::remove(files.ascii.c_str());
+        rmdir(files.dir.c_str());
+    };
+    {
+        const std::vector<Triangle> surface = make_surface(cells_x, cells_z);
+        files.facets = surface.size();
+        if (!write_binary(files.binary, surface) || !write_ascii(files.ascii, surface)) {
+            std::fprintf(stderr, "cannot write the benchmark files under %s\n", files.dir.c_str());
+            clean_up();
+            return 1;
+        }
+    }
+    std::printf("%zu facets: binary %.1f MB, ASCII %.1f MB in %s\n", files.facets,
+                file_size(files.binary) / 1e6, file_size(files.ascii) / 1e6, files.dir.c_str());
+
+    report_memory(files);
+    if (!check_agreement(files)) {
+        std::fprintf(stderr, "the readers disagree; no timing\n");
+        clean_up();
+        return 1;
+    }
+
+    for (bool binary : {true, false})
+        for (Reader r : {Reader::Ours, Reader::Straightforward, Reader::Assimp}) {
+            const std::string path = binary ? files.binary : files.ascii;
+            benchmark::RegisterBenchmark(bench_name(binary, r).c_str(), bench_load, r, binary, path, files.facets)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MinTime(short_run ? 0.2 : 1.0);
+        }
+    benchmark::Initialize(&argc, argv);
+    Summary_Reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    print_summary(reporter, files);
+    benchmark::Shutdown();
+    clean_up();
+    return 0;
+}

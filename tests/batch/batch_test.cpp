@@ -1,0 +1,313 @@
+// veltrim-batch run as a user runs it, with no display: its files against
+// the window's own Save path, its handling of bad files, reruns, output
+// folders and the command line.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "batch/insole_model.h"
+#include "support/offscreen_view.h"
+#include "support/stl_bytes.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+struct Batch_Run {
+    int status = -1;  // exit status; -1 if it did not exit normally
+    std::string out, err;
+
+    // The standard error lines that mention `what`.
+    int lines_with(const std::string& what) const {
+        int n = 0;
+        std::istringstream in(err);
+        for (std::string line; std::getline(in, line);)
+            if (line.find(what) != std::string::npos) ++n;
+        return n;
+    }
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void put(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs the built veltrim-batch with DISPLAY unset (or set to `display`).
+Batch_Run run_batch(const std::vector<std::string>& args, const char* display = nullptr) {
+    Temp_Dir logs;
+    const std::string out_path = logs.file("out"), err_path = logs.file("err");
+    std::vector<std::string> strings = {VELTRIM_BATCH};
+    strings.insert(strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : strings) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    // The environment is made before fork: between fork and exec only
+    // async-signal-safe calls are allowed, and the GL driver has threads.
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0)
+            env.push_back(*e);
+    if (display) env.push_back(std::string("DISPLAY=") + display);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(&e[0]);
+    envp.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    Batch_Run r;
+    int wstatus = 0;
+    if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
+    r.out = slurp(out_path);
+    r.err = slurp(err_path);
+    return r;
+}
+
+std::vector<std::string> files_in(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string insole_bytes(std::size_t facets, unsigned variant) {
+    return stl_bytes::binary(insole_model(facets, variant));
+}
+
+// ---------------------------------------------------------------------------
+// The window's Save, driven offscreen: shown with its first frames, Load STL
+// through the chooser, a few frames, Save BMP, frames until the file is there.
+
+class Window_Save : public Offscreen_View_Test {
+protected:
+    void save_as_window_does(const std::string& model, const std::string& bmp) {
+        frame(3);
+        Chooser_Record load_record;
+        answer_choosers_with({0, model.c_str(), nullptr}, load_record);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        load_stl();
+        frame(5);
+        Chooser_Record save_record;
+        answer_choosers_with({0, bmp.c_str(), nullptr}, save_record);
+        save_bmp();
+        int frames = 0;
+        while (!exists(bmp) && frames < 30) {
+            frame();
+            ++frames;
+        }
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(exists(bmp)) << model;
+        EXPECT_EQ(frames, 10) << "the window writes on the tenth top-view frame";
+        EXPECT_FALSE(view().triangles.empty()) << model;
+    }
+};
+
+std::vector<std::string> sample_models() {
+    std::vector<std::string> models;
+    for (const std::string& name : files_in(VELTRIM_SAMPLES)) {
+        std::string ext = name.size() > 4 ? name.substr(name.size() - 4) : "";
+        std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+        if (ext == ".stl") models.push_back(std::string(VELTRIM_SAMPLES) + "/" + name);
+    }
+    return models;
+}
+
+TEST_F(Window_Save, BatchFilesAreByteForByteTheWindowsSave) {
+    const std::vector<std::string> samples = sample_models();
+    ASSERT_FALSE(samples.empty()) << "the sample models belong in " VELTRIM_SAMPLES;
+
+    // Beside the samples, models that stress other corners: an ASCII file,
+    // and a model far off the origin whose bounds come from first vertices.
+    Temp_Dir models_dir;
+    put(models_dir.file("generated.stl"), insole_bytes(30000, 3));
+    std::vector<Triangle> shifted = insole_model(8000, 5);
+    for (Triangle& t : shifted)
+        for (auto& v : t.v) {
+            v[0] += 1000.5f;
+            v[1] -= 300.25f;
+            v[2] += 77.0f;
+        }
+    put(models_dir.file("shifted.STL"), stl_bytes::ascii(shifted));
+
+    std::vector<std::string> models = samples;
+    models.push_back(models_dir.file("generated.stl"));
+    models.push_back(models_dir.file("shifted.STL"));
+
+    Temp_Dir window_dir, batch_dir;
+    std::vector<std::string> args = {"-j", "2", "-o", batch_dir.path()};
+    for (const std::string& m : models) args.push_back(m);
+    const Batch_Run r = run_batch(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    for (const std::string& model : models) {
+        std::string name = model.substr(model.rfind('/') + 1);
+        name = name.substr(0, name.size() - 4) + ".bmp";
+        const std::string window_bmp = window_dir.file(name);
+        save_as_window_does(model, window_bmp);
+        const std::string from_window = slurp(window_bmp);
+        const std::string from_batch = slurp(batch_dir.file(name));
+        ASSERT_FALSE(from_window.empty()) << name;
+        EXPECT_TRUE(from_batch == from_window) << name << " differs from the window's Save";
+        // A blank picture would match trivially: the model must be in it.
+        const std::string pixels = from_window.substr(from_window.size() - 150 * 360);
+        std::vector<bool> seen(256);
+        for (unsigned char c : pixels) seen[c] = true;
+        const int distinct_grays = static_cast<int>(std::count(seen.begin(), seen.end(), true));
+        EXPECT_GT(distinct_grays, 10) << name;
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+class Batch : public ::testing::Test {
+protected:
+    Temp_Dir dir_;
+};
+
+TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
+    put(dir_.file("good.stl"), insole_bytes(4000, 1));
+    put(dir_.file("upper.STL"), stl_bytes::ascii(insole_model(500, 2)));
+    put(dir_.file("empty.stl"), "");
+    std::string cut = insole_bytes(4000, 1);
+    cut.resize(cut.size() - 75);
+    put(dir_.file("truncated.stl"), cut);
+    put(dir_.file("picture.stl"), std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, '\x11'));
+    put(dir_.file("no_facets.stl"), "solid nothing\nendsolid nothing\n");
+    put(dir_.file("notes.txt"), "not a model and not named like one");
+
+    const Batch_Run r = run_batch({"-j", "2", dir_.path()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.lines_with("empty.stl: not an STL file"), 1) << r.err;
+    EXPECT_EQ(r.lines_with("truncated.stl: not an STL file"), 1) << r.err;
+    EXPECT_EQ(r.lines_with("picture.stl: not an STL file"), 1) << r.err;
+    EXPECT_EQ(r.lines_with("no_facets.stl: no facets"), 1) << r.err;
+    EXPECT_EQ(r.lines_with("notes.txt"), 0) << "a folder gives only its *.stl files";
+    EXPECT_EQ(r.lines_with("good.stl: "), 0) << r.err;
+    EXPECT_EQ(r.lines_with("converted 2, skipped 0, failed 4"), 1) << r.err;
+    EXPECT_TRUE(r.out.empty()) << "console lines only with --verbose: " << r.out;
+    // The good ones, and nothing else: no picture for a bad file, no
+    // temporary file left.
+    EXPECT_EQ(files_in(dir_.path()),
+              (std::vector<std::string>{"empty.stl", "good.bmp", "good.stl", "no_facets.stl", "notes.txt",
+                                        "picture.stl", "truncated.stl", "upper.STL", "upper.bmp"}));
+}
+
+TEST_F(Batch, MissingInputFailsWithoutStoppingTheOthers) {
+    put(dir_.file("a.stl"), insole_bytes(2000, 0));
+    const Batch_Run r = run_batch({dir_.file("missing.stl"), dir_.file("a.stl")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines_with("missing.stl: cannot open: No such file or directory"), 1) << r.err;
+    EXPECT_TRUE(exists(dir_.file("a.bmp")));
+}
+
+TEST_F(Batch, RerunSkipsAndOverwriteReplaces) {
+    put(dir_.file("m.stl"), insole_bytes(3000, 4));
+    ASSERT_EQ(run_batch({dir_.file("m.stl")}).status, 0);
+    const std::string first = slurp(dir_.file("m.bmp"));
+    ASSERT_FALSE(first.empty());
+
+    put(dir_.file("m.bmp"), "older picture");
+    const Batch_Run again = run_batch({dir_.file("m.stl")});
+    EXPECT_EQ(again.status, 0) << "a skip is no failure";
+    EXPECT_EQ(again.lines_with("m.stl: skipped"), 1) << again.err;
+    EXPECT_EQ(again.lines_with("converted 0, skipped 1, failed 0"), 1) << again.err;
+    EXPECT_EQ(slurp(dir_.file("m.bmp")), "older picture");
+
+    const Batch_Run forced = run_batch({"--overwrite", dir_.file("m.stl")});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_TRUE(slurp(dir_.file("m.bmp")) == first);
+    EXPECT_EQ(files_in(dir_.path()), (std::vector<std::string>{"m.bmp", "m.stl"}));
+}
+
+TEST_F(Batch, OutputFolderIsCreatedAndSubfoldersNeedRecursive) {
+    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir_.file("in/deeper").c_str(), 0755), 0);
+    put(dir_.file("in/Top.Stl"), insole_bytes(2000, 1));
+    put(dir_.file("in/deeper/below.stl"), insole_bytes(2000, 2));
+    const std::string out = dir_.file("new/nested");
+
+    Batch_Run r = run_batch({"-o", out, dir_.file("in")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(files_in(out), std::vector<std::string>{"Top.bmp"});
+    EXPECT_EQ(files_in(dir_.file("in")), (std::vector<std::string>{"Top.Stl", "deeper"}))
+        << "nothing is written beside the inputs";
+
+    r = run_batch({"-r", "-o", out, dir_.file("in")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lines_with("Top.Stl: skipped"), 1) << r.err;
+    EXPECT_EQ(files_in(out), (std::vector<std::string>{"Top.bmp", "below.bmp"}));
+}
+
+TEST_F(Batch, TwoModelsWithOneOutputNameConvertOnlyTheFirst) {
+    put(dir_.file("x.stl"), insole_bytes(2000, 1));
+    put(dir_.file("x.STL"), insole_bytes(2000, 2));
+    const Batch_Run r = run_batch({dir_.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines_with("x.stl: not converted: its output"), 1) << r.err;
+    EXPECT_TRUE(exists(dir_.file("x.bmp")));
+}
+
+TEST_F(Batch, VerbosePrintsTheReadersAndTheConversionsLines) {
+    put(dir_.file("v.stl"), insole_bytes(2000, 1));
+    const Batch_Run r = run_batch({"--verbose", dir_.file("v.stl")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("v.stl:\nbin STL Size "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("This is a \"Binary\" File  \nmax "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" \nmin "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" \nreal length "), std::string::npos) << r.out;
+}
+
+TEST_F(Batch, NeedsNoDisplayAndIgnoresAnUnreachableOne) {
+    put(dir_.file("d.stl"), insole_bytes(2000, 1));
+    Batch_Run r = run_batch({dir_.file("d.stl")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string without = slurp(dir_.file("d.bmp"));
+    r = run_batch({"--overwrite", dir_.file("d.stl")}, ":97");  // no server there
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(slurp(dir_.file("d.bmp")) == without);
+}
+
+TEST(BatchCommandLine, UsageErrorsExitTwoHelpAndVersionExitZero) {
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"--no-such-option", "a.stl"}, {"-j", "0", "a.stl"}, {"-j", "many", "a.stl"}, {"a.stl", "-o"}};
+    for (const auto& args : wrong) {
+        const Batch_Run r = run_batch(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "(no arguments)" : args[0]);
+        EXPECT_FALSE(r.err.empty());
+    }
+    Batch_Run r = run_batch({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage:"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("--overwrite"), std::string::npos) << r.out;
+    r = run_batch({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "veltrim-batch " VELTRIM_VERSION "\n");
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/stl_file.h"
+
+// The sample models in 250_test/ (written by tools/make_samples.cpp) must
+// load cleanly and sit on the base plate once the view centres them.
+
+namespace {
+
+struct Loaded {
+    std::vector<Triangle> triangles;
+    Model_Bounds bounds;
+    std::string out, err;
+};
+
+Loaded load(const char* name) {
+    Loaded m;
+    const std::string path = std::string(VELTRIM_SAMPLES_DIR) + "/" + name;
+    EXPECT_EQ(read_stl_file(path.c_str(), m.triangles, m.bounds, m.out, m.err), Stl_Open::Ok) << path;
+    return m;
+}
+
+struct Sample {
+    const char* name;
+    bool binary;
+    std::size_t min_facets, max_facets;
+};
+
+const Sample kSamples[] = {
+    {"insole_left_binary.stl", true, 30000, 60000},
+    {"insole_right_binary.stl", true, 30000, 60000},
+    {"insole_ascii.stl", false, 8000, 20000},
+};
+
+using Point = std::array<float, 3>;
+
+bool same_point(const Point& a, const Point& b) { return std::memcmp(a.data(), b.data(), sizeof a) == 0; }
+
+// Every edge used once in each direction: a closed surface, facing one way.
+std::size_t unmatched_edges(const std::vector<Triangle>& triangles) {
+    auto key = [](const float* p) {
+        Point q;
+        std::memcpy(q.data(), p, sizeof q);
+        return q;
+    };
+    std::map<std::pair<Point, Point>, int> edges;
+    for (const Triangle& t : triangles)
+        for (int k = 0; k < 3; ++k) {
+            const Point a = key(t.v[k]), b = key(t.v[(k + 1) % 3]);
+            if (same_point(a, b)) continue;
+            ++edges[{a, b}];
+        }
+    std::size_t unmatched = 0;
+    for (const auto& [edge, n] : edges) {
+        const auto back = edges.find({edge.second, edge.first});
+        if (n != 1 || back == edges.end() || back->second != 1) ++unmatched;
+    }
+    return unmatched;
+}
+
+TEST(SampleModels, LoadCleanlyAndFitThePlateWhenCentred) {
+    for (const Sample& s : kSamples) {
+        SCOPED_TRACE(s.name);
+        const Loaded m = load(s.name);
+        EXPECT_EQ(m.err, "");
+        EXPECT_NE(m.out.find(s.binary ? "\"Binary\"" : "\"ASCII\""), std::string::npos) << m.out;
+        EXPECT_GE(m.triangles.size(), s.min_facets);
+        EXPECT_LE(m.triangles.size(), s.max_facets);
+        if (s.binary) {
+            EXPECT_NE(m.out.find("bin STL Size " + std::to_string(m.triangles.size()) + "\n"),
+                      std::string::npos) << m.out;
+        }
+
+        const Model_Bounds& b = m.bounds;
+        EXPECT_GT(b.max_x - b.min_x, 240.0f);  // a foot-sized outline
+        EXPECT_LT(b.max_x - b.min_x, 260.0f);
+        EXPECT_GT(b.max_z - b.min_z, 90.0f);
+        EXPECT_LT(b.max_z - b.min_z, 110.0f);
+        EXPECT_GT(b.max_y - b.min_y, 8.0f);  // raised rim and arch over a thin base
+        EXPECT_LT(b.max_y - b.min_y, 45.0f);
+
+        // Centred on the middle of the first-vertex bounds, every vertex
+        // lies over the plate and none below it.
+        const float cx = (b.max_x + b.min_x) / 2, cy = (b.max_y + b.min_y) / 2, cz = (b.max_z + b.min_z) / 2;
+        float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
+        for (const Triangle& t : m.triangles)
+            for (const auto& v : t.v)
+                for (int a = 0; a < 3; ++a) {
+                    lo[a] = std::min(lo[a], v[a]);
+                    hi[a] = std::max(hi[a], v[a]);
+                }
+        EXPECT_GE(lo[0] - cx, -180.0f);
+        EXPECT_LE(hi[0] - cx, 180.0f);
+        EXPECT_GE(lo[2] - cz, -75.0f);
+        EXPECT_LE(hi[2] - cz, 75.0f);
+        EXPECT_GT(lo[1] - cy, -22.5f);
+        EXPECT_LT(hi[1] - cy, 22.5f);
+
+        EXPECT_EQ(unmatched_edges(m.triangles), 0u);
+    }
+}
+
+TEST(SampleModels, RightInsoleMirrorsTheLeft) {
+    const Loaded left = load("insole_left_binary.stl");
+    const Loaded right = load("insole_right_binary.stl");
+    ASSERT_EQ(left.triangles.size(), right.triangles.size());
+    EXPECT_EQ(right.bounds.max_z, -left.bounds.min_z);
+    EXPECT_EQ(right.bounds.min_z, -left.bounds.max_z);
+    EXPECT_EQ(right.bounds.max_x, left.bounds.max_x);
+    EXPECT_EQ(right.bounds.max_y, left.bounds.max_y);
+    for (std::size_t i = 0; i < left.triangles.size(); ++i) {
+        const Triangle& l = left.triangles[i];
+        const Triangle& r = right.triangles[i];
+        // Same first vertex mirrored; the other two swapped to keep facing outward.
+        ASSERT_TRUE(r.v[0][0] == l.v[0][0] && r.v[0][1] == l.v[0][1] && r.v[0][2] == -l.v[0][2]) << i;
+        ASSERT_TRUE(r.v[1][0] == l.v[2][0] && r.v[1][2] == -l.v[2][2]) << i;
+    }
+}
+
+}  // namespace

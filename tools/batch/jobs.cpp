@@ -1,0 +1,87 @@
+#include "tools/batch/jobs.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool has_stl_extension(const fs::path& p) {
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    return ext == ".stl";
+}
+
+// A name to compare paths by: a model reached twice (through "." or a
+// link) is one model, and two outputs that are one file collide.
+std::string identity_of(const fs::path& p) {
+    std::error_code ec;
+    const fs::path c = fs::weakly_canonical(p, ec);
+    return ec ? fs::absolute(p).lexically_normal().string() : c.string();
+}
+
+void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& found,
+                 std::vector<std::string>& failures) {
+    std::error_code ec;
+    const auto options = fs::directory_options::skip_permission_denied;
+    auto consider = [&](const fs::directory_entry& e) {
+        std::error_code type_ec;
+        if (has_stl_extension(e.path()) && e.is_regular_file(type_ec)) found.push_back(e.path().string());
+    };
+    if (recursive) {
+        // Links to folders are not followed: they could lead back up.
+        fs::recursive_directory_iterator it(dir, options, ec), end;
+        for (; !ec && it != end; it.increment(ec)) consider(*it);
+    } else {
+        fs::directory_iterator it(dir, options, ec), end;
+        for (; !ec && it != end; it.increment(ec)) consider(*it);
+    }
+    if (ec) failures.push_back(dir.string() + ": cannot read the folder: " + ec.message());
+}
+
+}  // namespace
+
+std::string output_path_for(const std::string& input, const std::string& output_dir) {
+    const fs::path in(input);
+    std::string name = in.filename().string();
+    if (has_stl_extension(in)) name.resize(name.size() - 4);
+    name += ".bmp";
+    const fs::path dir = output_dir.empty() ? in.parent_path() : fs::path(output_dir);
+    return (dir / name).string();
+}
+
+Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
+                     const std::string& output_dir) {
+    Job_List list;
+    std::vector<std::string> models;
+    for (const std::string& input : inputs) {
+        std::error_code ec;
+        if (fs::is_directory(input, ec)) {
+            std::vector<std::string> found;
+            list_folder(input, recursive, found, list.failures);
+            std::sort(found.begin(), found.end());
+            models.insert(models.end(), found.begin(), found.end());
+        } else {
+            models.push_back(input);  // a file named outright, whatever its name; the reader judges it
+        }
+    }
+    std::set<std::string> seen_inputs;
+    std::map<std::string, std::string> claimed;  // output identity -> the model that claimed it
+    for (const std::string& model : models) {
+        if (!seen_inputs.insert(identity_of(model)).second) continue;
+        Job job{model, output_path_for(model, output_dir)};
+        const auto claim = claimed.emplace(identity_of(job.output), model);
+        if (!claim.second) {
+            list.collisions.push_back(model + ": not converted: its output \"" + job.output +
+                                      "\" is also that of \"" + claim.first->second + "\"");
+            continue;
+        }
+        list.jobs.push_back(std::move(job));
+    }
+    return list;
+}
