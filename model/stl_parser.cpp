@@ -86,10 +86,22 @@ inline bool exact_float(std::uint64_t mantissa, int exponent, bool negative, flo
     return true;
 }
 
+const std::uint64_t kScale[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// The value of the first count (1 to 8) bytes of w, which are digits (w
+// loaded little-endian: the first byte is the lowest).
+inline std::uint64_t digits_value(std::uint64_t w, int count) {
+    // The digits moved up to the top, zero digits before them; then the
+    // usual three multiply steps of eight digits.
+    std::uint64_t v = (w - 0x3030303030303030ull) << (8 * (8 - count));
+    v = v * 10 + (v >> 8);
+    return (((v & 0x000000ff000000ffull) * (100 + (1000000ull << 32))) +
+            (((v >> 16) & 0x000000ff000000ffull) * (1 + (10000ull << 32)))) >> 32;
+}
+
 // Counts the digits that start the 8 bytes at p (0 to 8) and adds their
 // value to mantissa, shifted in: mantissa x 10^count + value.
 inline int digit_run8(const unsigned char* p, std::uint64_t& mantissa) {
-    static const std::uint64_t kScale[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
     std::uint64_t w;
     std::memcpy(&w, p, 8);  // little-endian: the first byte is the lowest
     // High bit of a byte set where it is above '9' or below '0'. Carries
@@ -98,13 +110,7 @@ inline int digit_run8(const unsigned char* p, std::uint64_t& mantissa) {
     const std::uint64_t odd = ((w + 0x4646464646464646ull) | (w - 0x3030303030303030ull)) & 0x8080808080808080ull;
     const int count = odd ? __builtin_ctzll(odd) >> 3 : 8;
     if (count == 0) return 0;
-    // The digits moved up to the top, zero digits before them; then the
-    // usual three multiply steps of eight digits.
-    std::uint64_t v = (w - 0x3030303030303030ull) << (8 * (8 - count));
-    v = v * 10 + (v >> 8);
-    v = (((v & 0x000000ff000000ffull) * (100 + (1000000ull << 32))) +
-         (((v >> 16) & 0x000000ff000000ffull) * (1 + (10000ull << 32)))) >> 32;
-    mantissa = mantissa * kScale[count] + v;
+    mantissa = mantissa * kScale[count] + digits_value(w, count);
     return count;
 }
 
@@ -113,9 +119,39 @@ inline int digit_run8(const unsigned char* p, std::uint64_t& mantissa) {
 // its bytes. Returns the byte after the number, or nullptr where the word
 // needs parse_stl_float (which gives the same value, the long way). Reads
 // at most 48 bytes from p: the caller makes sure they are there.
-__attribute__((always_inline)) inline const unsigned char* quick_number(const unsigned char* p, float& value) {
+inline const unsigned char* quick_number(const unsigned char* p, float& value) {
     const bool negative = *p == '-';
     p += negative | (*p == '+');
+#ifdef __SSE2__
+    {
+        // What "%.<n>e" writes: one digit, '.', n digits (1 to 8), e or E,
+        // a sign, two or three digits. Where one digit mask of 16 bytes
+        // shows that shape, every length is known at once.
+        const __m128i x = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+        const unsigned digit =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(9)), x)));
+        if ((digit & 3) == 1 && p[1] == '.') {
+            const int n = __builtin_ctz(~digit >> 2);
+            const unsigned char* e = p + 2 + n;
+            if (n >= 1 && n <= 8 && (*e == 'e' || *e == 'E') && (e[1] == '-' || e[1] == '+')) {
+                const int m = __builtin_ctz(~digit >> (4 + n));
+                if (m == 2 || m == 3) {
+                    std::uint64_t w;
+                    std::memcpy(&w, p + 2, 8);
+                    const std::uint64_t mantissa = (p[0] - '0') * kScale[n] + digits_value(w, n);
+                    int e10 = (e[2] - '0') * 10 + (e[3] - '0');
+                    if (m == 3) e10 = e10 * 10 + (e[4] - '0');
+                    const int exponent = (e[1] == '-' ? -e10 : e10) - n;
+                    if (mantissa == 0) {
+                        value = with_sign(0.0f, negative);
+                        return e + 2 + m;
+                    }
+                    return exact_float(mantissa, exponent, negative, value) ? e + 2 + m : nullptr;
+                }
+            }
+        }
+    }
+#endif
     std::uint64_t mantissa = 0;
     int digits = 0;
     if (is_digit(p[0]) && !is_digit(p[1])) {  // one digit, as "%e" writes
@@ -176,19 +212,25 @@ inline bool is_vertex_word(const unsigned char* p) { return std::memcmp(p, "vert
 // words were read (11: all), p left after the last of them. Words must
 // start before roomy, which leaves 64 bytes for each.
 inline int quick_facet(const unsigned char*& p, const unsigned char* roomy, float* v) {
+    // Words are mostly one space apart; testing for that first keeps the
+    // scan for the next word off the critical path.
+    auto next_word = [&](const unsigned char* from) {
+        return is_space(from[0]) && !is_space(from[1]) ? from + 1 : skip_space(from, roomy);
+    };
+    const unsigned char* w = next_word(p);
     int field = 0;
     for (int k = 0; k < 9; ++k) {
         if (k == 3 || k == 6) {
-            const unsigned char* w = skip_space(p, roomy);
             if (w >= roomy || !is_vertex_word(w)) return field;
             p = w + 6;
+            w = next_word(p);
             ++field;
         }
-        const unsigned char* w = skip_space(p, roomy);
         if (w >= roomy) return field;
         const unsigned char* q = quick_number(w, v[k]);
         if (!q || !is_space(*q)) return field;
         p = q;
+        w = next_word(q);
         ++field;
     }
     return field;
@@ -450,8 +492,20 @@ void Stl_Parser::feed_ascii(const unsigned char* data, std::size_t n) {
                     facet_readable_ = true;
                     const int done = quick_facet(p, roomy, facet_);
                     if (done == 11) {
+                        // add_facet's work less its test for infinity and
+                        // NaN: the quick reading gives finite numbers only.
                         facet_field_ = -1;
-                        add_facet(facet_);
+                        const float* v = facet_;
+                        Model_Bounds& b = bounds_;
+                        if (v[0] > b.max_x) b.max_x = v[0];
+                        if (v[0] < b.min_x) b.min_x = v[0];
+                        if (v[1] > b.max_y) b.max_y = v[1];
+                        if (v[1] < b.min_y) b.min_y = v[1];
+                        if (v[2] > b.max_z) b.max_z = v[2];
+                        if (v[2] < b.min_z) b.min_z = v[2];
+                        Triangle t;
+                        std::memcpy(t.v, v, sizeof t.v);
+                        triangles_.push_back(t);
                     } else {
                         facet_field_ = done;  // the word loop takes over there
                     }

@@ -19,7 +19,7 @@ grep -q '^/usr/share/veltrim/250_test/.*\.stl$' <<<"$files" || fail "no sample m
 if grep -Eq '^/usr/(bin|lib)/.*(test|bench)' <<<"$files"; then fail "tests or benchmarks packaged"; fi
 
 depends="$(dpkg-deb -f "$deb" Depends)"
-for d in libfltk-gl1.3 libfltk1.3 libopencv-imgcodecs libgl1 libglu1-mesa libegl1 libegl-mesa0 libgl1-mesa-dri; do
+for d in libfltk-gl1.3 libfltk1.3 libopencv-imgcodecs libopengl0 libglu1-mesa libegl1 libegl-mesa0 libgl1-mesa-dri; do
   grep -q "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 for d in libassimp libgtest libbenchmark; do

@@ -37,4 +37,5 @@ bits="$(od -An -t u2 -j 28 -N 2 "$bmp" | tr -d ' ')"
 [ "$width" = 150 ] && [ "${height#-}" = 360 ] && [ "$bits" = 8 ] ||
   { echo "BMP is ${width}x${height}, $bits bits" >&2; exit 1; }
 echo "installed and converted in a fresh Debian 12 root: $(basename "$bmp") ${width}x${height#-}, $bits bits"
+umount "$target/proc"
 echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB; root with it installed: $(du -sm "$target" | cut -f1) MiB"

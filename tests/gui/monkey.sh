@@ -39,23 +39,33 @@ answer_chooser() {
     fi
 }
 
+window_size() { xdotool getwindowgeometry "$WIN" | awk '/Geometry/ { print $2 }'; }
+full_size() {
+    xdotool windowsize "$WIN" 931 676
+    poll 5 test "$(window_size)" = 931x676 || fail "the window did not return to 931x676"
+    sleep 0.1
+}
+
 mkdir -p "$WORK/out"
 actions=0
 deadline=$((SECONDS + seconds))
 while [ "$SECONDS" -lt "$deadline" ]; do
     case $((RANDOM % 6)) in
-    0)  # a button; the file commands open their chooser
+    0)  # a button, at full size so it is there; the file commands open their chooser
         i=$((RANDOM % ${#buttons[@]}))
-        xdotool windowsize "$WIN" 931 676
-        sleep 0.1
+        full_size
         click_button "${buttons[i]}"
         case $i in
         0) answer_chooser "$LOAD_TITLE" ;;
         1) answer_chooser "$SAVE_TITLE" ;;
         esac ;;
-    1|2)  # a drag with any of the three buttons
+    1|2)  # a drag with any of the three buttons, kept at non-negative
+          # coordinates (xdotool takes "-5" for an option)
         read -r x y < <(view_point)
-        drag $((1 + RANDOM % 3)) "$x" "$y" $((RANDOM % 41 - 20)) $((RANDOM % 41 - 20)) $((1 + RANDOM % 6)) ;;
+        steps=$((1 + RANDOM % 6)) dx=$((RANDOM % 41 - 20)) dy=$((RANDOM % 41 - 20))
+        ((x + steps * dx >= 0)) || dx=$((-dx))
+        ((y + steps * dy >= 0)) || dy=$((-dy))
+        drag $((1 + RANDOM % 3)) "$x" "$y" "$dx" "$dy" "$steps" ;;
     3)  # wheel turns, either way
         read -r x y < <(view_point)
         xdotool mousemove --window "$WIN" "$x" "$y" click --repeat $((1 + RANDOM % 4)) $((4 + RANDOM % 2)) ;;
@@ -71,8 +81,7 @@ done
 note "$actions random actions"
 
 # Still drawing: back to full size, the front and the top view must differ.
-xdotool windowsize "$WIN" 931 676
-sleep 0.3
+full_size
 click_button "$BUTTON_FRONT"
 front=$(stable_shot front)
 click_button "$BUTTON_TOP"

@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "model/stl_file.h"
+#include "model/stl_parser.h"
 
 // The sample models in 250_test/ (written by tools/make_samples.cpp) must
 // load cleanly and sit on the base plate once the view centres them.
@@ -20,9 +25,11 @@ struct Loaded {
     std::string out, err;
 };
 
+std::string sample_path(const char* name) { return std::string(VELTRIM_SAMPLES_DIR) + "/" + name; }
+
 Loaded load(const char* name) {
     Loaded m;
-    const std::string path = std::string(VELTRIM_SAMPLES_DIR) + "/" + name;
+    const std::string path = sample_path(name);
     EXPECT_EQ(read_stl_file(path.c_str(), m.triangles, m.bounds, m.out, m.err), Stl_Open::Ok) << path;
     return m;
 }
@@ -121,6 +128,47 @@ TEST(SampleModels, RightInsoleMirrorsTheLeft) {
         // Same first vertex mirrored; the other two swapped to keep facing outward.
         ASSERT_TRUE(r.v[0][0] == l.v[0][0] && r.v[0][1] == l.v[0][1] && r.v[0][2] == -l.v[0][2]) << i;
         ASSERT_TRUE(r.v[1][0] == l.v[2][0] && r.v[1][2] == -l.v[2][2]) << i;
+    }
+}
+
+// The ASCII sample is written the way common exporters write ("%e"),
+// which the reader takes on its quick path: every coordinate must still be
+// exactly what strtof makes of its word, however the bytes are fed.
+TEST(SampleModels, AsciiCoordinatesEqualStrtofWhateverTheBlockSize) {
+    std::ifstream in(sample_path("insole_ascii.stl"), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty());
+
+    std::vector<Triangle> expected;
+    std::size_t at = 0;
+    auto word = [&] {
+        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        const std::size_t start = at;
+        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        return text.substr(start, at - start);
+    };
+    for (std::string w = word(); !w.empty(); w = word()) {
+        if (w != "vertex") continue;
+        Triangle t;
+        for (int k = 0; k < 3; ++k) {
+            if (k > 0) word();  // the "vertex" of the next group
+            for (int a = 0; a < 3; ++a) t.v[k][a] = std::strtof(word().c_str(), nullptr);
+        }
+        expected.push_back(t);
+    }
+    ASSERT_GT(expected.size(), 8000u);
+
+    for (std::size_t block : {std::size_t(1) << 20, std::size_t(4099), std::size_t(97), std::size_t(13)}) {
+        SCOPED_TRACE(block);
+        std::vector<Triangle> got;
+        Stl_Parser parser(got, text.size());
+        const auto* data = reinterpret_cast<const unsigned char*>(text.data());
+        for (std::size_t from = 0; from < text.size(); from += block)
+            if (!parser.feed(data + from, std::min(block, text.size() - from))) break;
+        parser.finish();
+        EXPECT_EQ(parser.err, "");
+        ASSERT_EQ(got.size(), expected.size());
+        EXPECT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(Triangle)), 0);
     }
 }
 
