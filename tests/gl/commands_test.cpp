@@ -199,4 +199,53 @@ TEST_F(Commands, SaveRefusesNamesThatDoNotFitAndKeepsTheOldOne) {
     EXPECT_EQ(std::strlen(view().output_path), 499u);
 }
 
+// Folders nested below dir_ until the path is at least `length` bytes long.
+std::string deep_folder(const std::string& base, std::size_t length) {
+    std::string path = base;
+    while (path.size() < length) {
+        path += "/" + std::string(std::min<std::size_t>(60, length - path.size()), 'd');
+        EXPECT_EQ(mkdir(path.c_str(), 0755), 0) << path;
+    }
+    return path;
+}
+
+TEST_F(Commands, StartupDirectoryTooLongIsRefusedNotCut) {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string deep = deep_folder(dir_.path(), 300);
+    ASSERT_EQ(chdir(deep.c_str()), 0);
+    testing::internal::CaptureStderr();
+    GL_Display_3D far_view;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_STREQ(far_view.startup_dir, ".");
+    EXPECT_NE(err.find("does not fit"), std::string::npos) << err;
+
+    // The Load command then looks relative to where the program started.
+    gl_view = &far_view;
+    answer_choosers_with({1, nullptr, nullptr}, record_);
+    const auto [out, load_err] = run(load_stl);
+    EXPECT_STREQ(far_view.model_dir, "./250_test/");
+    EXPECT_NE(out.find("system_path:.\n"), std::string::npos) << out;
+    gl_view = view_.get();
+    ASSERT_EQ(chdir(cwd), 0);
+}
+
+TEST_F(Commands, ModelFolderTooLongFallsBackToTheSameFolderRelative) {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string deep = deep_folder(dir_.path(), 250);  // fits 256, but not with "/250_test/"
+    ASSERT_LT(deep.size(), 256u);
+    ASSERT_EQ(chdir(deep.c_str()), 0);
+    GL_Display_3D near_limit;
+    EXPECT_EQ(std::string(near_limit.startup_dir), deep);
+    gl_view = &near_limit;
+    answer_choosers_with({1, nullptr, nullptr}, record_);
+    const auto [out, err] = run(load_stl);
+    EXPECT_STREQ(near_limit.model_dir, "250_test/");
+    EXPECT_NE(err.find("model folder name does not fit"), std::string::npos) << err;
+    EXPECT_EQ(record_.directory_set, "250_test/");
+    gl_view = view_.get();
+    ASSERT_EQ(chdir(cwd), 0);
+}
+
 }  // namespace
