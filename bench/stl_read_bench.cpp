@@ -136,15 +136,6 @@ std::size_t file_size(const std::string& path) {
 
 // ---------------------------------------------------------------- readers
 
-void add_bounds(Model_Bounds& b, const float* v) {
-    if (v[0] > b.max_x) b.max_x = v[0];
-    if (v[0] < b.min_x) b.min_x = v[0];
-    if (v[1] > b.max_y) b.max_y = v[1];
-    if (v[1] < b.min_y) b.min_y = v[1];
-    if (v[2] > b.max_z) b.max_z = v[2];
-    if (v[2] < b.min_z) b.min_z = v[2];
-}
-
 bool read_ours(const std::string& path, std::vector<Triangle>& tris) {
     Model_Bounds b;
     std::string out, err;
@@ -167,7 +158,7 @@ bool read_straightforward_binary(const std::string& path, std::vector<Triangle>&
              std::fread(t.v[1], 12, 1, f) == 1 && std::fread(t.v[2], 12, 1, f) == 1 &&
              std::fread(&attribute, 2, 1, f) == 1;
         if (ok) {
-            add_bounds(b, t.v[0]);
+            widen_bounds(b, t.v[0]);
             tris.push_back(t);
         }
     }
@@ -191,7 +182,7 @@ bool read_straightforward_ascii(const std::string& path, std::vector<Triangle>& 
              std::fscanf(f, "%1023s", word) == 1 &&
              std::fscanf(f, "%f %f %f", &t.v[2][0], &t.v[2][1], &t.v[2][2]) == 3;
         if (ok) {
-            add_bounds(b, t.v[0]);
+            widen_bounds(b, t.v[0]);
             tris.push_back(t);
         }
     }

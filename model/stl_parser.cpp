@@ -362,15 +362,11 @@ void Stl_Parser::add_facet(const float* v) {
             ++non_finite_;
             return;
         }
-    Model_Bounds& b = bounds_;
-    // Strict tests, each on its own: a coordinate that is not a number
-    // changes nothing.
-    if (v[0] > b.max_x) b.max_x = v[0];
-    if (v[0] < b.min_x) b.min_x = v[0];
-    if (v[1] > b.max_y) b.max_y = v[1];
-    if (v[1] < b.min_y) b.min_y = v[1];
-    if (v[2] > b.max_z) b.max_z = v[2];
-    if (v[2] < b.min_z) b.min_z = v[2];
+    append_facet(v);
+}
+
+void Stl_Parser::append_facet(const float* v) {
+    widen_bounds(bounds_, v);
     Triangle t;
     std::memcpy(t.v, v, sizeof t.v);
     triangles_.push_back(t);
@@ -495,17 +491,7 @@ void Stl_Parser::feed_ascii(const unsigned char* data, std::size_t n) {
                         // add_facet's work less its test for infinity and
                         // NaN: the quick reading gives finite numbers only.
                         facet_field_ = -1;
-                        const float* v = facet_;
-                        Model_Bounds& b = bounds_;
-                        if (v[0] > b.max_x) b.max_x = v[0];
-                        if (v[0] < b.min_x) b.min_x = v[0];
-                        if (v[1] > b.max_y) b.max_y = v[1];
-                        if (v[1] < b.min_y) b.min_y = v[1];
-                        if (v[2] > b.max_z) b.max_z = v[2];
-                        if (v[2] < b.min_z) b.min_z = v[2];
-                        Triangle t;
-                        std::memcpy(t.v, v, sizeof t.v);
-                        triangles_.push_back(t);
+                        append_facet(facet_);
                     } else {
                         facet_field_ = done;  // the word loop takes over there
                     }

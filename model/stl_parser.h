@@ -42,7 +42,8 @@ private:
     void feed_binary(const unsigned char* data, std::size_t n);
     void feed_ascii(const unsigned char* data, std::size_t n);
     void on_token(const char* text, std::size_t len);
-    void add_facet(const float* v);
+    void add_facet(const float* v);     // leaves out non-finite facets
+    void append_facet(const float* v);  // bounds and array, no checks
     void report_non_finite();
 
     std::vector<Triangle>& triangles_;
