@@ -434,13 +434,7 @@ void Stl_Parser::feed_binary(const unsigned char* data, std::size_t n) {
                 ++non_finite;
                 continue;
             }
-            const float* v0 = t.v[0];
-            if (v0[0] > b.max_x) b.max_x = v0[0];
-            if (v0[0] < b.min_x) b.min_x = v0[0];
-            if (v0[1] > b.max_y) b.max_y = v0[1];
-            if (v0[1] < b.min_y) b.min_y = v0[1];
-            if (v0[2] > b.max_z) b.max_z = v0[2];
-            if (v0[2] < b.min_z) b.min_z = v0[2];
+            widen_bounds(b, t.v[0]);
             triangles_.push_back(t);
         }
 #endif
