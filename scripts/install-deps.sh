@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config file
   libfltk1.3-dev fluid
+  libgtk2.0-0
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libopencv-core-dev libopencv-imgcodecs-dev
   libcli11-dev
