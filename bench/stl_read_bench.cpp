@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "model/stl_file.h"
+#include "support/strtof_vertices.h"
 
 namespace {
 
@@ -230,37 +231,20 @@ bool same_floats(const std::vector<Triangle>& a, const std::vector<Triangle>& b,
 }
 
 // The ASCII file's vertices as strtof reads each word.
-std::vector<Triangle> strtof_vertices(const std::string& path) {
-    std::vector<Triangle> out;
+std::vector<Triangle> strtof_file_vertices(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
+    if (!f) return {};
     std::string text(file_size(path), '\0');
     text.resize(std::fread(&text[0], 1, text.size(), f));
     std::fclose(f);
-    std::size_t at = 0;
-    auto next_word = [&]() -> std::string {
-        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-        const std::size_t start = at;
-        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-        return text.substr(start, at - start);
-    };
-    for (std::string w = next_word(); !w.empty(); w = next_word()) {
-        if (w != "vertex") continue;
-        Triangle t;
-        for (int k = 0; k < 3; ++k) {
-            if (k > 0) next_word();  // the "vertex" between groups
-            for (int a = 0; a < 3; ++a) t.v[k][a] = std::strtof(next_word().c_str(), nullptr);
-        }
-        out.push_back(t);
-    }
-    return out;
+    return strtof_vertices(text);
 }
 
 bool check_agreement(const Bench_Files& files) {
     bool ok = true;
     std::size_t bad = 0;
     {
-        std::vector<Triangle> ours, expected = strtof_vertices(files.ascii);
+        std::vector<Triangle> ours, expected = strtof_file_vertices(files.ascii);
         read_ours(files.ascii, ours);
         const bool same = expected.size() == files.facets && same_floats(ours, expected, bad);
         std::printf("ASCII: our reader's %zu facets %s strtof of every number\n", ours.size(),

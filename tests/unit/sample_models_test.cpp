@@ -11,6 +11,7 @@
 
 #include "model/stl_file.h"
 #include "model/stl_parser.h"
+#include "support/strtof_vertices.h"
 
 // The sample models in 250_test/ (written by tools/make_samples.cpp) must
 // load cleanly and sit on the base plate once the view centres them.
@@ -92,23 +93,7 @@ TEST(SampleModels, AsciiCoordinatesEqualStrtofWhateverTheBlockSize) {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(text.empty());
 
-    std::vector<Triangle> expected;
-    std::size_t at = 0;
-    auto word = [&] {
-        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-        const std::size_t start = at;
-        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-        return text.substr(start, at - start);
-    };
-    for (std::string w = word(); !w.empty(); w = word()) {
-        if (w != "vertex") continue;
-        Triangle t;
-        for (int k = 0; k < 3; ++k) {
-            if (k > 0) word();  // the "vertex" of the next group
-            for (int a = 0; a < 3; ++a) t.v[k][a] = std::strtof(word().c_str(), nullptr);
-        }
-        expected.push_back(t);
-    }
+    const std::vector<Triangle> expected = strtof_vertices(text);
     ASSERT_GT(expected.size(), 8000u);
 
     for (std::size_t block : {std::size_t(1) << 20, std::size_t(4099), std::size_t(97), std::size_t(13)}) {
