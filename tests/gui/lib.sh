@@ -289,6 +289,19 @@ stable_shot() {
     echo "$current"
 }
 
+# same_shot NAME REFERENCE WHAT: waits until the view equals REFERENCE
+# pixel for pixel, then prints the settled screenshot; fails naming WHAT.
+same_shot() {
+    local name=$1 reference=$2 what=$3 current left deadline=$((SECONDS + 10))
+    while :; do
+        current=$(stable_shot "$name")
+        left=$(diff_pixels "$reference" "$current")
+        [ "$left" -eq 0 ] && break
+        [ "$SECONDS" -lt "$deadline" ] || fail "$what: the view still differs in $left pixels"
+    done
+    echo "$current"
+}
+
 # changed_shot NAME REFERENCE MIN: waits until the view differs from
 # REFERENCE in at least MIN pixels, then prints a settled screenshot.
 changed_shot() {

@@ -49,14 +49,7 @@ panned=$(drag_and_check middle-drag 2 middle "$VIEW_CX" "$VIEW_CY" 6 0 8 500 "$s
 # 旋轉還原 resets the model's rotation and pan; turn and tilt stay, so the
 # picture is the one from before the left drag.
 click_button "$BUTTON_RESET"
-deadline=$((SECONDS + 10))
-while :; do
-    reset=$(stable_shot reset)
-    left=$(diff_pixels "$turned" "$reset")
-    [ "$left" -eq 0 ] && break
-    [ "$SECONDS" -lt "$deadline" ] ||
-        fail "after 旋轉還原 the view differs from the one before the left drag in $left pixels"
-done
+reset=$(same_shot reset "$turned" "after 旋轉還原, compared with the view before the left drag")
 [ "$(diff_pixels "$panned" "$reset")" -gt 0 ] || fail "旋轉還原 changed nothing"
 
 close_veltrim
