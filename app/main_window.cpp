@@ -7,10 +7,11 @@
 
 #include "app/app_globals.h"
 #include "app/commands.h"
+#include "heightmap/sizes.h"
 #include "view/gl_display_3d.h"
 
 Fl_Double_Window* build_main_window() {
-    main_window = new Fl_Double_Window(931, 676, "Veltrim");
+    main_window = new Fl_Double_Window(sizes::kWindowWidth, sizes::kWindowHeight, "Veltrim");
     {
         Fl_Button* o = new Fl_Button(53, 27, 84, 40, "Load STL");
         o->callback(load_stl_cb);

@@ -34,7 +34,7 @@
 
 namespace {
 
-constexpr int kW = 800, kH = 560;
+constexpr int kW = sizes::kViewWidth, kH = sizes::kViewHeight;
 // llvmpipe compiles some shader variants only after a few frames.
 constexpr int kWarmUpFrames = 8;
 

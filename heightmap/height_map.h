@@ -2,15 +2,17 @@
 
 #include <cstddef>
 
+#include "heightmap/sizes.h"
+
 // Depth samples of the 360 x 150 capture window to the 150 x 360 gray height
 // map. Pure functions, no GL: the capture trigger and the tests call them.
 namespace height_map {
 
-constexpr int kCaptureWidth = 360;   // capture window columns
-constexpr int kCaptureHeight = 150;  // capture window rows
-constexpr int kSamples = kCaptureWidth * kCaptureHeight;
-constexpr int kImageRows = kCaptureWidth;    // 360 rows of
-constexpr int kImageCols = kCaptureHeight;   // 150 bytes
+using sizes::kCaptureHeight;
+using sizes::kCaptureWidth;
+using sizes::kImageCols;
+using sizes::kImageRows;
+using sizes::kSamples;
 
 struct Depth_Range {
     double max_depth;  // the base plate: farthest sample short of the clear value

@@ -179,7 +179,7 @@ void draw_frame(View_State& v, int w, int h, bool context_valid, bool context_ne
     glPopMatrix();
 
     // Only the model and the plate are in the depth buffer at this point.
-    glReadPixels(capture_x0(w), capture_y0(h), 360, 150, GL_DEPTH_COMPONENT, GL_FLOAT,
+    glReadPixels(capture_x0(w), capture_y0(h), sizes::kCaptureWidth, sizes::kCaptureHeight, GL_DEPTH_COMPONENT, GL_FLOAT,
                  v.depth_samples);
 
     glPushMatrix();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "heightmap/sizes.h"
 #include "view/view_state.h"
 
 // The per-frame sequence of the 3D view. The window's draw() and every
@@ -10,6 +11,6 @@
 // cached geometry must be made again in it; a resize keeps it.
 void draw_frame(View_State& view, int w, int h, bool context_valid, bool context_new = false);
 
-// Lower-left pixel of the 360 x 150 capture window in GL window coordinates.
-inline int capture_x0(int w) { return (w - 360) / 2; }
-inline int capture_y0(int h) { return (h - 150) / 2; }
+// Lower-left pixel of the capture window in GL window coordinates.
+inline int capture_x0(int w) { return (w - sizes::kCaptureWidth) / 2; }
+inline int capture_y0(int h) { return (h - sizes::kCaptureHeight) / 2; }

@@ -2,13 +2,14 @@
 
 #include <FL/Fl.H>
 
+#include "heightmap/sizes.h"
 #include "view/frame.h"
 
 namespace {
 constexpr double kFrameInterval = 1.0 / 120;
 }
 
-GL_Display_3D::GL_Display_3D() : Fl_Gl_Window(52, 92, 800, 560) {
+GL_Display_3D::GL_Display_3D() : Fl_Gl_Window(52, 92, sizes::kViewWidth, sizes::kViewHeight) {
     Fl::add_timeout(kFrameInterval, redraw_tick, this);
 }
 

@@ -3,6 +3,7 @@
 #include <opencv2/core/mat.hpp>
 #include <vector>
 
+#include "heightmap/sizes.h"
 #include "model/triangle.h"
 #include "view/model_geometry.h"
 
@@ -51,7 +52,7 @@ struct View_State {
     };
     cv::Mat image_header;  // wraps height_map for the writer; owns no pixels
     unsigned char gray_samples[640 * 480] = {};
-    unsigned char height_map[150 * 360] = {};
+    unsigned char height_map[sizes::kImageRows * sizes::kImageCols] = {};
     float depth_samples[640 * 480] = {};
     double depth_extent = 0.0;
     char startup_dir[256] = {};  // UTF-8, the form Linux file functions take

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "heightmap/sizes.h"
+
 // The window's Save of one model in its loaded pose, without the window:
 // read the STL file, draw the top view with the window's frame code into
 // the calling thread's current GL context (an 800 x 560 Offscreen_Context),
@@ -13,7 +15,7 @@ struct Conversion {
     std::string warnings; // the reader's diagnostics about a damaged file
 };
 
-constexpr int kViewWidth = 800;  // the window's 3D view
-constexpr int kViewHeight = 560;
+using sizes::kViewHeight;
+using sizes::kViewWidth;
 
 Conversion convert_model(const std::string& input, const std::string& output);
