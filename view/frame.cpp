@@ -3,7 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "heightmap/capture.h"
+#include "view/capture_trigger.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "app/commands.h"
-#include "heightmap/capture.h"
+#include "view/capture_trigger.h"
 #include "support/block_model.h"
 #include "support/temp_dir.h"
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "heightmap/capture.h"
+#include "view/capture_trigger.h"
 #include "heightmap/image_writer.h"
 #include "model/stl_file.h"
 #include "tools/batch/stl_check.h"

@@ -1,25 +1,15 @@
-#include "heightmap/capture.h"
+#include "view/capture_trigger.h"
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 
-#include "heightmap/height_map.h"
+#include "heightmap/conversion.h"
 #include "heightmap/image_writer.h"
+#include "heightmap/sizes.h"
 
 namespace {
 
 bool at_top_view(const View_State& v) { return v.azimuth == 0.0f && v.elevation == 90.0f; }
-
-// printf's formatting of one value, appended to text.
-void append_line(std::string& text, const char* format, double value) {
-    const int n = std::snprintf(nullptr, 0, format, value);
-    if (n <= 0) return;
-    std::string line(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(&line[0], line.size(), format, value);
-    line.pop_back();
-    text += line;
-}
 
 }  // namespace
 
@@ -36,19 +26,10 @@ void run_capture_trigger(View_State& v) {
 }
 
 std::string convert_height_map(View_State& v) {
-    using namespace height_map;
-    const Depth_Range range = depth_range(v.depth_samples, kSamples);
-    std::string lines;
-    append_line(lines, "max %f \n", range.max_depth);
-    append_line(lines, "min %f \n", range.min_depth);
-    append_line(lines, "real length %f \n",
-                std::abs(range.min_depth - range.max_depth) * v.depth_extent * 2);
-
-    depth_to_gray(v.depth_samples, kSamples, range.max_depth, v.depth_extent, v.gray_samples);
-    lay_out(v.gray_samples, v.height_map);
-    fill_pinholes(v.height_map);
-
-    v.image_header = cv::Mat(kImageRows, kImageCols, CV_8UC1, v.height_map, kImageCols);
+    const std::string lines =
+        height_map::convert_depth(v.depth_samples, v.depth_extent, v.gray_samples, v.height_map);
+    v.image_header = cv::Mat(sizes::kImageRows, sizes::kImageCols, CV_8UC1, v.height_map,
+                             sizes::kImageCols);
     return lines;
 }
 

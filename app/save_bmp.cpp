@@ -1,5 +1,5 @@
 // The "Save BMP" command: turn to the top view, arm the capture and name the
-// file. The frames that follow write it (see capture.cpp).
+// file. The frames that follow write it (see view/capture_trigger.cpp).
 #include <cstdio>
 #include <cstring>
 
