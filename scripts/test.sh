@@ -1,28 +1,46 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test:
-#   1. unit, offscreen GL (EGL, no display) and the real window under a
-#      private Xvfb, in the normal build;
-#   2. the unit and offscreen tests again under AddressSanitizer and
-#      UndefinedBehaviorSanitizer, and the monkey test of the real window;
-#   3. the STL parser fuzzer for a bounded time;
-#   4. the benchmarks in their short mode (figures only, no pass/fail);
-#   5. the Debian package: built and its files and dependencies checked.
+# Installs what is missing, builds, and runs every check and test, in order:
+#   1. static checks: layering and file sizes, clang-format, shellcheck;
+#   2. the normal build (GCC, warnings are errors) and its Debian package,
+#      built and checked;
+#   3. a clang build with AddressSanitizer and UndefinedBehaviorSanitizer
+#      (warnings are errors) and a scalar build with the SIMD paths off;
+#   4. the STL parser fuzzer for a bounded time;
+#   5. the benchmarks in their short mode (figures only, no pass/fail);
+#   6. the unit tests of the scalar build;
+#   7. the unit and offscreen tests and the monkey test under the sanitizers;
+#   8. every test of the normal build, the real window under a private Xvfb.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
 "$root/scripts/install-deps.sh"
 
+echo "== static checks"
+"$root/scripts/check-layers.sh"
+"$root/scripts/check-format.sh"
+mapfile -t shell_scripts < <(cd "$root" && git ls-files '*.sh' .ci/run)
+(cd "$root" && shellcheck -x "${shell_scripts[@]}")
+echo "shellcheck: ok"
+
 echo "== build"
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/build.sh" "$root/build" -DVELTRIM_WERROR=ON
 echo "== Debian package"
 (cd "$root/build" && rm -f veltrim_*.deb && cpack -G DEB >/dev/null)
 version="$(sed -n 's/^project(veltrim VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
 "$root/packaging/check-package.sh" "$root"/build/veltrim_*.deb "$version"
-echo "== sanitizer build"
+
+echo "== clang sanitizer build"
 # Only what the sanitizer tests run: the unit and offscreen tests, and the
-# program with the helper its monkey test needs.
-VELTRIM_TARGETS="unit_tests gl_tests veltrim x_close_window" \
-  "$root/scripts/build.sh" "$root/build-asan" -DVELTRIM_SANITIZE=ON
+# program with the helper its monkey test needs; the converter is built too,
+# so that all the program's code passes clang's warnings.
+CC=clang CXX=clang++ \
+  VELTRIM_TARGETS="unit_tests gl_tests veltrim veltrim-batch x_close_window" \
+  "$root/scripts/build.sh" "$root/build-asan" -DVELTRIM_SANITIZE=ON -DVELTRIM_WERROR=ON \
+  -DVELTRIM_BENCH=OFF
+echo "== scalar build"
+VELTRIM_TARGETS="unit_tests" \
+  "$root/scripts/build.sh" "$root/build-scalar" -DVELTRIM_NO_SIMD=ON -DVELTRIM_WERROR=ON \
+  -DVELTRIM_BENCH=OFF
 
 # A private X server for the GUI tests, whatever display the caller has.
 fd_file="$(mktemp)"
@@ -46,6 +64,9 @@ echo "== benchmarks (short mode)"
 for b in stl_read_bench render_bench batch_bench; do
   VELTRIM_BENCH_SHORT=1 "$root/build/bench/$b"
 done
+
+echo "== scalar unit tests"
+(cd "$root/build-scalar" && ctest --output-on-failure -j "$jobs" -L unit)
 
 echo "== sanitizer tests"
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" -L 'unit|gl|monkey')

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -8,14 +8,17 @@
 #include <dirent.h>
 #include <unistd.h>
 
-// A fresh folder under /tmp, removed with its files (one level) at the end.
+// A fresh folder under /tmp, removed with everything in it at the end.
 class Temp_Dir {
 public:
     Temp_Dir() {
         char tmpl[] = "/tmp/veltrim-test-XXXXXX";
         path_ = mkdtemp(tmpl);
     }
-    ~Temp_Dir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    ~Temp_Dir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
