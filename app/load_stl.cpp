@@ -55,12 +55,8 @@ void load_stl() {
     std::fflush(stdout);
 
     switch (chooser->show()) {
-    case -1:
-        std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg());
-        return;
-    case 1:
-        std::fprintf(stderr, "*** CANCEL\n");
-        return;
+    case -1: std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg()); return;
+    case 1: std::fprintf(stderr, "*** CANCEL\n"); return;
     default: break;
     }
     const char* picked = chooser->filename();
@@ -77,7 +73,8 @@ void load_stl() {
         std::memcpy(name, picked, length + 1);
         utf8_to_ansi(name);
         Model_Bounds bounds;
-        if (read_stl_file(name, v.triangles, bounds, out, err) == Stl_Open::Ok) v.set_bounds(bounds);
+        if (read_stl_file(name, v.triangles, bounds, out, err) == Stl_Open::Ok)
+            v.set_bounds(bounds);
         ++v.model_generation;
     }
     print(err, stderr);

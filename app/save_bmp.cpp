@@ -38,14 +38,16 @@ void save_bmp() {
     char name[sizeof v.output_path];
     const std::size_t length = std::strlen(picked);
     if (length >= sizeof name) {
-        std::fprintf(stderr, "file name too long (%zu bytes, at most 499); nothing saved\n", length);
+        std::fprintf(stderr, "file name too long (%zu bytes, at most 499); nothing saved\n",
+                     length);
         v.capture_pending = false;
         return;
     }
     std::memcpy(name, picked, length + 1);
     utf8_to_ansi(name);
     if (!apply_bmp_suffix(name, sizeof name)) {
-        std::fprintf(stderr, "file name too long for \".bmp\" (%zu bytes, at most 495); nothing saved\n",
+        std::fprintf(stderr,
+                     "file name too long for \".bmp\" (%zu bytes, at most 495); nothing saved\n",
                      length);
         v.capture_pending = false;
         return;

@@ -23,7 +23,8 @@ namespace {
 
 // Wall-clock seconds of one veltrim-batch run, its standard error kept in
 // log; negative if it failed.
-double timed_run(const std::string& program, const std::vector<std::string>& args, const std::string& log) {
+double timed_run(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& log) {
     std::vector<std::string> strings = {program};
     strings.insert(strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -38,7 +39,8 @@ double timed_run(const std::string& program, const std::vector<std::string>& arg
     }
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
 }
 
@@ -77,9 +79,10 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (int r = 0; r < repeats && ok; ++r)
         for (int k = 0; k < 2 && ok; ++k) {
-            const double s = timed_run(program,
-                                       {"-j", std::to_string(jobs[k]), "--overwrite", "-o", out.string(), in.string()},
-                                       (root / "log").string());
+            const double s = timed_run(
+                program,
+                {"-j", std::to_string(jobs[k]), "--overwrite", "-o", out.string(), in.string()},
+                (root / "log").string());
             if (s < 0) {
                 std::ifstream log(root / "log");
                 std::fprintf(stderr, "veltrim-batch -j %d failed:\n%s\n", jobs[k],
@@ -97,8 +100,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (int k = 0; k < 2; ++k)
-        std::printf("-j %d: %6.2f s  %6.1f files/s  (best of %d, process start included)\n", jobs[k], best[k],
-                    models / best[k], repeats);
+        std::printf("-j %d: %6.2f s  %6.1f files/s  (best of %d, process start included)\n",
+                    jobs[k], best[k], models / best[k], repeats);
     std::printf("-j 2 / -j 1 throughput: %.2fx\n", best[0] / best[1]);
     return 0;
 }

@@ -57,8 +57,8 @@ class Stl_File {
 public:
     explicit Stl_File(std::size_t facets)
         : path_((std::filesystem::temp_directory_path() /
-                 ("veltrim_render_bench_" + std::to_string(getpid()) + "_" + std::to_string(facets) +
-                  ".stl"))
+                 ("veltrim_render_bench_" + std::to_string(getpid()) + "_" +
+                  std::to_string(facets) + ".stl"))
                     .string()) {
         const std::vector<Triangle>& t = model(facets);
         std::ofstream out(path_, std::ios::binary);
@@ -118,7 +118,8 @@ void frame_bench(benchmark::State& state, Model_Path path, std::size_t facets) {
         glFinish();  // what a buffer swap waits for
         const auto t1 = clock::now();
         allocations += allocation_counter::count.load() - before;
-        if (ms.size() < ms.capacity()) ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        if (ms.size() < ms.capacity())
+            ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
     }
     state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();
     state.counters["facets"] = static_cast<double>(view->triangles.size());
@@ -152,7 +153,8 @@ void load_bench(benchmark::State& state, Model_Path path, const Stl_File& file) 
         read_s += std::chrono::duration<double>(t1 - t0).count();
         frame_s += std::chrono::duration<double>(t2 - t1).count();
     }
-    const double n = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    const double n =
+        static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["read_ms"] = 1e3 * read_s / n;
     state.counters["first_frame_ms"] = 1e3 * frame_s / n;
     state.counters["facets"] = static_cast<double>(view->triangles.size());
@@ -176,7 +178,8 @@ public:
             Result& x = results[r.run_name.function_name];
             x.ms.push_back(r.GetAdjustedRealTime());  // registered in milliseconds
             x.cpu_ms.push_back(r.GetAdjustedCPUTime());
-            for (const auto& [name, counter] : r.counters) x.counters[name].push_back(counter.value);
+            for (const auto& [name, counter] : r.counters)
+                x.counters[name].push_back(counter.value);
         }
     }
     struct Result {
@@ -193,43 +196,53 @@ std::string load_name(Model_Path p, std::size_t facets) {
     return std::string("load_to_first_frame/") + path_name(p) + "/" + std::to_string(facets);
 }
 
-void print_summary(const Collector& c, const std::vector<std::size_t>& sizes, std::size_t load_facets) {
+void print_summary(const Collector& c, const std::vector<std::size_t>& sizes,
+                   std::size_t load_facets) {
     auto find = [&](const std::string& name) -> const Collector::Result* {
         auto it = c.results.find(name);
         return it == c.results.end() || it->second.ms.empty() ? nullptr : &it->second;
     };
-    auto lowest = [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); };
+    auto lowest = [](const std::vector<double>& v) {
+        return *std::min_element(v.begin(), v.end());
+    };
     const char* threads = std::getenv("LP_NUM_THREADS");
     std::printf("\nRenderer: %s; LP_NUM_THREADS=%s\n",
                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                 threads ? threads : "(unset: one per core)");
-    std::printf("Frame times in ms: shortest frame of all runs / median frame (median over repetitions);\n"
-                "CPU: all threads of the process per frame.\n");
+    std::printf(
+        "Frame times in ms: shortest frame of all runs / median frame (median over repetitions);\n"
+        "CPU: all threads of the process per frame.\n");
     std::printf("%9s | %17s | %17s | %13s | %17s | %s\n", "facets", "immediate min/med",
                 "cached min/med", "ratio min/med", "CPU imm/cached", "allocs/frame");
     for (std::size_t n : sizes) {
         const auto* imm = find(frame_name(Model_Path::Immediate, n));
         const auto* cached = find(frame_name(Model_Path::Cached, n));
         if (imm == nullptr || cached == nullptr) continue;
-        const double a_min = lowest(imm->counters.at("min_ms")), b_min = lowest(cached->counters.at("min_ms"));
-        const double a_med = median(imm->counters.at("median_ms")), b_med = median(cached->counters.at("median_ms"));
+        const double a_min = lowest(imm->counters.at("min_ms")),
+                     b_min = lowest(cached->counters.at("min_ms"));
+        const double a_med = median(imm->counters.at("median_ms")),
+                     b_med = median(cached->counters.at("median_ms"));
         const double a_cpu = median(imm->cpu_ms), b_cpu = median(cached->cpu_ms);
         const double allocs = std::max(median(imm->counters.at("allocs/frame")),
                                        median(cached->counters.at("allocs/frame")));
-        std::printf("%9zu | %7.2f / %7.2f | %7.2f / %7.2f | %5.2fx/%5.2fx | %7.2f / %7.2f | %g\n", n, a_min,
-                    a_med, b_min, b_med, a_min / b_min, a_med / b_med, a_cpu, b_cpu, allocs);
+        std::printf("%9zu | %7.2f / %7.2f | %7.2f / %7.2f | %5.2fx/%5.2fx | %7.2f / %7.2f | %g\n",
+                    n, a_min, a_med, b_min, b_med, a_min / b_min, a_med / b_med, a_cpu, b_cpu,
+                    allocs);
     }
     if (const auto* cached = find(frame_name(Model_Path::Cached, 50000)))
-        std::printf("Whole frame at 50000 facets, cached: %.2f ms shortest, %.2f ms median "
-                    "(a 120 Hz frame lasts 8.33 ms)\n",
-                    lowest(cached->counters.at("min_ms")), median(cached->counters.at("median_ms")));
+        std::printf(
+            "Whole frame at 50000 facets, cached: %.2f ms shortest, %.2f ms median "
+            "(a 120 Hz frame lasts 8.33 ms)\n",
+            lowest(cached->counters.at("min_ms")), median(cached->counters.at("median_ms")));
     for (Model_Path p : {Model_Path::Cached, Model_Path::Immediate}) {
         const auto* r = find(load_name(p, load_facets));
         if (r == nullptr) continue;
         const double read = median(r->counters.at("read_ms"));
         const double first = median(r->counters.at("first_frame_ms"));
-        std::printf("Load to first frame, %zu-facet binary STL, %s: %.1f ms (read %.1f + first frame %.1f)\n",
-                    load_facets, path_name(p), read + first, read, first);
+        std::printf(
+            "Load to first frame, %zu-facet binary STL, %s: %.1f ms (read %.1f + first frame "
+            "%.1f)\n",
+            load_facets, path_name(p), read + first, read, first);
     }
 }
 
@@ -261,7 +274,8 @@ int main(int argc, char** argv) {
                 ->MinTime(min_time);
     const Stl_File file(load_facets);
     for (Model_Path p : {Model_Path::Immediate, Model_Path::Cached})
-        benchmark::RegisterBenchmark(load_name(p, load_facets).c_str(), load_bench, p, std::cref(file))
+        benchmark::RegisterBenchmark(load_name(p, load_facets).c_str(), load_bench, p,
+                                     std::cref(file))
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->Iterations(quick ? 2 : 3);

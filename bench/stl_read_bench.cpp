@@ -108,14 +108,15 @@ std::size_t load(Reader reader, bool binary, const std::string& path) {
     }
     std::vector<Triangle> tris;
     bool ok = reader == Reader::Ours ? read_ours(path, tris)
-              : binary             ? read_straightforward_binary(path, tris)
-                                   : read_straightforward_ascii(path, tris);
+              : binary               ? read_straightforward_binary(path, tris)
+                                     : read_straightforward_ascii(path, tris);
     return ok ? tris.size() : 0;
 }
 
 // ---------------------------------------------------------------- checks
 
-bool same_floats(const std::vector<Triangle>& a, const std::vector<Triangle>& b, std::size_t& first_bad) {
+bool same_floats(const std::vector<Triangle>& a, const std::vector<Triangle>& b,
+                 std::size_t& first_bad) {
     if (a.size() != b.size()) {
         first_bad = std::min(a.size(), b.size());
         return false;
@@ -152,20 +153,22 @@ bool check_agreement(const Bench_Files& files) {
         std::vector<Triangle> plain;
         read_straightforward_ascii(files.ascii, plain);
         const bool plain_same = same_floats(plain, expected, bad);
-        std::printf("ASCII: straightforward reader's facets %s\n", plain_same ? "equal too" : "differ (fscanf)");
+        std::printf("ASCII: straightforward reader's facets %s\n",
+                    plain_same ? "equal too" : "differ (fscanf)");
     }
     {
         std::vector<Triangle> ours, plain;
         read_ours(files.binary, ours);
         read_straightforward_binary(files.binary, plain);
         const bool same = ours.size() == files.facets && same_floats(ours, plain, bad);
-        std::printf("binary: our reader's %zu facets %s the straightforward reader's\n", ours.size(),
-                    same ? "equal" : "DIFFER FROM");
+        std::printf("binary: our reader's %zu facets %s the straightforward reader's\n",
+                    ours.size(), same ? "equal" : "DIFFER FROM");
         ok = ok && same;
     }
     for (const std::string* path : {&files.binary, &files.ascii}) {
         const std::size_t faces = load(Reader::Assimp, path == &files.binary, *path);
-        std::printf("assimp: %zu faces from %s\n", faces, path == &files.binary ? "binary" : "ASCII");
+        std::printf("assimp: %zu faces from %s\n", faces,
+                    path == &files.binary ? "binary" : "ASCII");
         ok = ok && faces == files.facets;
     }
     return ok;
@@ -214,7 +217,8 @@ Peak measure_peak(Reader reader, bool binary, const std::string& path, std::size
     }
     close(fds[1]);
     if (pid > 0) {
-        if (read(fds[0], &result, sizeof result) != static_cast<ssize_t>(sizeof result)) result = Peak{};
+        if (read(fds[0], &result, sizeof result) != static_cast<ssize_t>(sizeof result))
+            result = Peak{};
         int status = 0;
         waitpid(pid, &status, 0);
     }
@@ -224,18 +228,21 @@ Peak measure_peak(Reader reader, bool binary, const std::string& path, std::size
 
 void report_memory(const Bench_Files& files) {
     const double array_mib = files.facets * sizeof(Triangle) / 1048576.0;
-    std::printf("\nPeak memory of one load in a forked child (triangle array: %zu x 36 B = %.1f MiB)\n",
-                files.facets, array_mib);
+    std::printf(
+        "\nPeak memory of one load in a forked child (triangle array: %zu x 36 B = %.1f MiB)\n",
+        files.facets, array_mib);
     std::printf("%-7s %-16s %12s %14s\n", "form", "reader", "peak MiB", "x array size");
     for (bool binary : {true, false})
         for (Reader r : {Reader::Ours, Reader::Straightforward, Reader::Assimp}) {
-            const Peak p = measure_peak(r, binary, binary ? files.binary : files.ascii, files.facets);
+            const Peak p =
+                measure_peak(r, binary, binary ? files.binary : files.ascii, files.facets);
             const double mib = (p.peak_kib - p.start_kib) / 1024.0;
             if (!p.ok || p.peak_kib < 0 || p.start_kib < 0)
-                std::printf("%-7s %-16s %12s\n", binary ? "binary" : "ASCII", kReaderName[int(r)], "failed");
+                std::printf("%-7s %-16s %12s\n", binary ? "binary" : "ASCII", kReaderName[int(r)],
+                            "failed");
             else
-                std::printf("%-7s %-16s %12.1f %14.2f\n", binary ? "binary" : "ASCII", kReaderName[int(r)], mib,
-                            mib / array_mib);
+                std::printf("%-7s %-16s %12.1f %14.2f\n", binary ? "binary" : "ASCII",
+                            kReaderName[int(r)], mib, mib / array_mib);
         }
     std::printf("(peak = VmHWM after the load minus VmRSS before it)\n\n");
 }
@@ -256,7 +263,8 @@ void bench_load(benchmark::State& state, Reader reader, bool binary, const std::
             ok = read_ours(path, *tris);
             got = tris->size();
         } else if (reader == Reader::Straightforward) {
-            ok = binary ? read_straightforward_binary(path, *tris) : read_straightforward_ascii(path, *tris);
+            ok = binary ? read_straightforward_binary(path, *tris)
+                        : read_straightforward_ascii(path, *tris);
             got = tris->size();
         } else {
             got = read_assimp(path, *importer);
@@ -273,8 +281,8 @@ void bench_load(benchmark::State& state, Reader reader, bool binary, const std::
         }
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file_size(path)));
-    state.counters["facets/s"] =
-        benchmark::Counter(static_cast<double>(state.iterations() * facets), benchmark::Counter::kIsRate);
+    state.counters["facets/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * facets), benchmark::Counter::kIsRate);
 }
 
 struct Best {
@@ -313,23 +321,27 @@ void print_summary(const Summary_Reporter& rep, const Bench_Files& files) {
         return it == rep.best.end() ? Best{} : it->second;
     };
     std::printf("\nSummary (%zu facets; best time per load, wall clock and CPU)\n", files.facets);
-    std::printf("%-7s %-16s %9s %9s %11s %9s\n", "form", "reader", "wall ms", "CPU ms", "Mfacets/s", "MB/s");
+    std::printf("%-7s %-16s %9s %9s %11s %9s\n", "form", "reader", "wall ms", "CPU ms", "Mfacets/s",
+                "MB/s");
     for (bool binary : {true, false}) {
         const double mb = file_size(binary ? files.binary : files.ascii) / 1e6;
         for (Reader r : {Reader::Ours, Reader::Straightforward, Reader::Assimp}) {
             const Best b = best_of(binary, r);
             if (b.real <= 0) continue;
-            std::printf("%-7s %-16s %9.1f %9.1f %11.2f %9.1f\n", binary ? "binary" : "ASCII", kReaderName[int(r)],
-                        b.real * 1e3, b.cpu * 1e3, files.facets / b.real / 1e6, mb / b.real);
+            std::printf("%-7s %-16s %9.1f %9.1f %11.2f %9.1f\n", binary ? "binary" : "ASCII",
+                        kReaderName[int(r)], b.real * 1e3, b.cpu * 1e3, files.facets / b.real / 1e6,
+                        mb / b.real);
         }
     }
     auto ratio = [&](bool binary, Reader other, double target) {
         const Best ours = best_of(binary, Reader::Ours), them = best_of(binary, other);
         if (ours.real <= 0 || them.real <= 0) return;
         const double x = them.real / ours.real;
-        std::printf("%-7s ours vs %-16s %6.2fx faster (CPU time: %.2fx)", binary ? "binary" : "ASCII",
-                    kReaderName[int(other)], x, ours.cpu > 0 ? them.cpu / ours.cpu : 0.0);
-        if (target > 0) std::printf("  target >= %.1fx: %s", target, x >= target ? "met" : "MISSED");
+        std::printf("%-7s ours vs %-16s %6.2fx faster (CPU time: %.2fx)",
+                    binary ? "binary" : "ASCII", kReaderName[int(other)], x,
+                    ours.cpu > 0 ? them.cpu / ours.cpu : 0.0);
+        if (target > 0)
+            std::printf("  target >= %.1fx: %s", target, x >= target ? "met" : "MISSED");
         std::printf("\n");
     };
     std::printf("\n");
@@ -383,10 +395,12 @@ int main(int argc, char** argv) {
     for (bool binary : {true, false})
         for (Reader r : {Reader::Ours, Reader::Straightforward, Reader::Assimp}) {
             const std::string path = binary ? files.binary : files.ascii;
-            auto* b = benchmark::RegisterBenchmark(bench_name(binary, r).c_str(), bench_load, r, binary, path,
-                                                   files.facets);
+            auto* b = benchmark::RegisterBenchmark(bench_name(binary, r).c_str(), bench_load, r,
+                                                   binary, path, files.facets);
             b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(short_run ? 0.2 : 1.0);
-            b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+            b->ComputeStatistics("min", [](const std::vector<double>& v) {
+                return *std::min_element(v.begin(), v.end());
+            });
             // Machines are shared: the full run takes the best of three.
             if (!short_run) b->Repetitions(3)->DisplayAggregatesOnly(true);
         }

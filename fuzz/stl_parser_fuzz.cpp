@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t block = size ? 1 + data[0] % 97 : 1;
     const Result split = parse(data, size, block);
     check(whole.triangles.size() == split.triangles.size());
-    check(whole.triangles.empty() ||
-          std::memcmp(whole.triangles.data(), split.triangles.data(), whole.triangles.size() * sizeof(Triangle)) == 0);
+    check(whole.triangles.empty() || std::memcmp(whole.triangles.data(), split.triangles.data(),
+                                                 whole.triangles.size() * sizeof(Triangle)) == 0);
     check(std::memcmp(&whole.bounds, &split.bounds, sizeof whole.bounds) == 0);
     check(whole.out == split.out && whole.err == split.err);
     // Binary records take 50 bytes, the shortest ASCII facet 24.

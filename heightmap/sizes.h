@@ -9,10 +9,10 @@ constexpr int kWindowWidth = 931;  // the main window
 constexpr int kWindowHeight = 676;
 constexpr int kViewWidth = 800;  // the 3D view as the window first shows it
 constexpr int kViewHeight = 560;
-constexpr int kCaptureWidth = 360;  // capture window columns
+constexpr int kCaptureWidth = 360;   // capture window columns
 constexpr int kCaptureHeight = 150;  // capture window rows
 constexpr int kSamples = kCaptureWidth * kCaptureHeight;
-constexpr int kImageRows = kCaptureWidth;  // the height map: 360 rows of
+constexpr int kImageRows = kCaptureWidth;   // the height map: 360 rows of
 constexpr int kImageCols = kCaptureHeight;  // 150 bytes
 
 }  // namespace sizes

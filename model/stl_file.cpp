@@ -27,7 +27,8 @@ void advise_huge_pages(const std::vector<Triangle>& triangles) {
     const auto from = reinterpret_cast<std::uintptr_t>(triangles.data() + triangles.size());
     const auto to = reinterpret_cast<std::uintptr_t>(triangles.data() + triangles.capacity());
     const std::uintptr_t first = (from + kHuge - 1) & ~(kHuge - 1), last = to & ~(kHuge - 1);
-    if (last >= first + 4 * kHuge) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    if (last >= first + 4 * kHuge)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #else
     (void)triangles;
 #endif
@@ -42,7 +43,8 @@ void size_ascii_array(std::vector<Triangle>& triangles, std::size_t first_facet,
     const std::size_t facets = triangles.size() - first_facet;
     if (facets == 0 || read >= file_size) return;
     const double per_byte = static_cast<double>(facets) / static_cast<double>(read);
-    const std::size_t expected = first_facet + static_cast<std::size_t>(per_byte * static_cast<double>(file_size));
+    const std::size_t expected =
+        first_facet + static_cast<std::size_t>(per_byte * static_cast<double>(file_size));
     if (expected <= triangles.capacity()) return;
     triangles.reserve(expected + expected / 32 + 1024);
     advise_huge_pages(triangles);
@@ -79,10 +81,12 @@ Stl_Open read_stl_file(const char* path, std::vector<Triangle>& triangles, Model
         } else if (n > 0 && !parser.feed(block.get(), n)) {
             break;
         }
-        if (parser.form() == Stl_Form::Ascii) size_ascii_array(triangles, first_facet, read, file_size);
+        if (parser.form() == Stl_Form::Ascii)
+            size_ascii_array(triangles, first_facet, read, file_size);
         if (n < kBlock) {
             if (std::ferror(file.get()))
-                err += std::string("read error in \"") + path + "\": " + std::strerror(errno) + "\n";
+                err +=
+                    std::string("read error in \"") + path + "\": " + std::strerror(errno) + "\n";
             break;
         }
     }

@@ -96,7 +96,8 @@ inline std::uint64_t digits_value(std::uint64_t w, int count) {
     std::uint64_t v = (w - 0x3030303030303030ull) << (8 * (8 - count));
     v = v * 10 + (v >> 8);
     return (((v & 0x000000ff000000ffull) * (100 + (1000000ull << 32))) +
-            (((v >> 16) & 0x000000ff000000ffull) * (1 + (10000ull << 32)))) >> 32;
+            (((v >> 16) & 0x000000ff000000ffull) * (1 + (10000ull << 32)))) >>
+           32;
 }
 
 // Counts the digits that start the 8 bytes at p (0 to 8) and adds their
@@ -107,7 +108,8 @@ inline int digit_run8(const unsigned char* p, std::uint64_t& mantissa) {
     // High bit of a byte set where it is above '9' or below '0'. Carries
     // and borrows only move toward later bytes, so the first non-digit is
     // always found exactly.
-    const std::uint64_t odd = ((w + 0x4646464646464646ull) | (w - 0x3030303030303030ull)) & 0x8080808080808080ull;
+    const std::uint64_t odd =
+        ((w + 0x4646464646464646ull) | (w - 0x3030303030303030ull)) & 0x8080808080808080ull;
     const int count = odd ? __builtin_ctzll(odd) >> 3 : 8;
     if (count == 0) return 0;
     mantissa = mantissa * kScale[count] + digits_value(w, count);
@@ -127,9 +129,10 @@ inline const unsigned char* quick_number(const unsigned char* p, float& value) {
         // What "%.<n>e" writes: one digit, '.', n digits (1 to 8), e or E,
         // a sign, two or three digits. Where one digit mask of 16 bytes
         // shows that shape, every length is known at once.
-        const __m128i x = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
-        const unsigned digit =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(9)), x)));
+        const __m128i x =
+            _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+        const unsigned digit = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(9)), x)));
         if ((digit & 3) == 1 && p[1] == '.') {
             const int n = __builtin_ctz(~digit >> 2);
             const unsigned char* e = p + 2 + n;
@@ -204,7 +207,9 @@ inline const unsigned char* quick_number(const unsigned char* p, float& value) {
     return exact_float(mantissa, exponent, negative, value) ? p : nullptr;
 }
 
-inline bool is_vertex_word(const unsigned char* p) { return std::memcmp(p, "vertex", 6) == 0 && is_space(p[6]); }
+inline bool is_vertex_word(const unsigned char* p) {
+    return std::memcmp(p, "vertex", 6) == 0 && is_space(p[6]);
+}
 
 // The rest of a facet in the usual layout, from just after its first
 // "vertex": three numbers, "vertex", three numbers, "vertex", three
@@ -387,7 +392,8 @@ void Stl_Parser::feed_binary(const unsigned char* data, std::size_t n) {
         if (++records_read_ == declared_count_) stopped_ = true;
     }
     if (!stopped_ && n >= kRecordSize) {
-        const std::size_t records = std::min<std::size_t>(n / kRecordSize, declared_count_ - records_read_);
+        const std::size_t records =
+            std::min<std::size_t>(n / kRecordSize, declared_count_ - records_read_);
         // add_facet's work, with the bounds in locals: stores to the
         // triangles cannot then be taken for stores to them.
         Model_Bounds b = bounds_;
@@ -406,7 +412,8 @@ void Stl_Parser::feed_binary(const unsigned char* data, std::size_t n) {
             std::memcpy(&last, v + 32, 4);
             // Exponent bits all ones: infinity or NaN.
             const __m128i e1 = _mm_and_si128(head, exponent), e2 = _mm_and_si128(middle, exponent);
-            const __m128i bad = _mm_or_si128(_mm_cmpeq_epi32(e1, exponent), _mm_cmpeq_epi32(e2, exponent));
+            const __m128i bad =
+                _mm_or_si128(_mm_cmpeq_epi32(e1, exponent), _mm_cmpeq_epi32(e2, exponent));
             if (_mm_movemask_epi8(bad) != 0 || (last & 0x7f800000u) == 0x7f800000u) {
                 ++non_finite;
                 continue;
@@ -427,9 +434,10 @@ void Stl_Parser::feed_binary(const unsigned char* data, std::size_t n) {
         for (std::size_t r = 0; r < records; ++r, data += kRecordSize) {
             Triangle t;
             std::memcpy(t.v, data + 12, sizeof t.v);  // STL is little-endian, as are our targets
-            std::uint32_t w[9], all_ones = 0;  // exponent bits all ones carry into bit 31
+            std::uint32_t w[9], all_ones = 0;         // exponent bits all ones carry into bit 31
             std::memcpy(w, t.v, sizeof w);
-            for (int k = 0; k < 9; ++k) all_ones |= ((w[k] & 0x7f800000u) + 0x00800000u) & 0x80000000u;
+            for (int k = 0; k < 9; ++k)
+                all_ones |= ((w[k] & 0x7f800000u) + 0x00800000u) & 0x80000000u;
             if (all_ones) {
                 ++non_finite;
                 continue;
@@ -498,7 +506,8 @@ void Stl_Parser::feed_ascii(const unsigned char* data, std::size_t n) {
                 const std::size_t ahead = std::min<std::size_t>(roomy - p, kMaxToken);
                 if (const void* v = std::memchr(p, 'v', ahead)) {
                     const unsigned char* w = static_cast<const unsigned char*>(v);
-                    if (w > p && is_space(w[-1]) && is_vertex_word(w) && !std::memchr(p, 's', w - p)) {
+                    if (w > p && is_space(w[-1]) && is_vertex_word(w) &&
+                        !std::memchr(p, 's', w - p)) {
                         p = w;
                         continue;
                     }

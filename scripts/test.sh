@@ -19,7 +19,7 @@ echo "== static checks"
 "$root/scripts/check-layers.sh"
 "$root/scripts/check-format.sh"
 mapfile -t shell_scripts < <(cd "$root" && git ls-files '*.sh' .ci/run)
-(cd "$root" && shellcheck -x "${shell_scripts[@]}")
+(cd "$root" && shellcheck -x -S warning "${shell_scripts[@]}")
 echo "shellcheck: ok"
 
 echo "== build"
@@ -49,7 +49,8 @@ xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null || true; rm -f "$fd_file"' EXIT
 for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
 [ -s "$fd_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$fd_file")"
+DISPLAY=":$(head -n1 "$fd_file")"
+export DISPLAY
 echo "Xvfb on $DISPLAY"
 
 # stdbuf (used by the GUI tests) preloads a library ahead of the ASan runtime.

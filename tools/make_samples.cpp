@@ -101,7 +101,8 @@ public:
         // collapses to one triangle.
         for (int i = 0; i < nu; ++i)
             for (int j = 0; j < nv; ++j) {
-                const Vec a = top(i, j), b = top(i, j + 1), c = top(i + 1, j + 1), d = top(i + 1, j);
+                const Vec a = top(i, j), b = top(i, j + 1), c = top(i + 1, j + 1),
+                          d = top(i + 1, j);
                 if (i != 0) add(out, a, b, c, right_foot);
                 if (i != nu - 1) add(out, a, c, d, right_foot);
             }
@@ -111,13 +112,15 @@ public:
             const Vec p0 = top(i, 0), p1 = top(i + 1, 0), b0 = bottom(i, 0), b1 = bottom(i + 1, 0);
             add(out, p1, b1, p0, right_foot);
             add(out, b0, p0, b1, right_foot);
-            const Vec q0 = top(i, nv), q1 = top(i + 1, nv), c0 = bottom(i, nv), c1 = bottom(i + 1, nv);
+            const Vec q0 = top(i, nv), q1 = top(i + 1, nv), c0 = bottom(i, nv),
+                      c1 = bottom(i + 1, nv);
             add(out, q0, c1, q1, right_foot);
             add(out, q0, c0, c1, right_foot);
         }
         // Flat bottom, facing down.
         for (int i = 0; i < nu; ++i) {
-            const Vec l0 = bottom(i, 0), l1 = bottom(i + 1, 0), m0 = bottom(i, nv), m1 = bottom(i + 1, nv);
+            const Vec l0 = bottom(i, 0), l1 = bottom(i + 1, 0), m0 = bottom(i, nv),
+                      m1 = bottom(i + 1, nv);
             if (i != nu - 1) add(out, l0, l1, m1, right_foot);
             if (i != 0) add(out, l0, m1, m0, right_foot);
         }
@@ -148,7 +151,8 @@ private:
         return {p.x, 0.0, p.z};
     }
 
-    static void add(std::vector<Facet>& out, const Vec& a, const Vec& b, const Vec& c, bool right_foot) {
+    static void add(std::vector<Facet>& out, const Vec& a, const Vec& b, const Vec& c,
+                    bool right_foot) {
         Facet f;
         // The right foot is the left one mirrored in z; the vertex order
         // is swapped so that the facets still face outward.
@@ -159,8 +163,10 @@ private:
             f.v[k][1] = static_cast<float>(order[k]->y);
             f.v[k][2] = static_cast<float>(s * order[k]->z);
         }
-        const double ux = f.v[1][0] - f.v[0][0], uy = f.v[1][1] - f.v[0][1], uz = f.v[1][2] - f.v[0][2];
-        const double vx = f.v[2][0] - f.v[0][0], vy = f.v[2][1] - f.v[0][1], vz = f.v[2][2] - f.v[0][2];
+        const double ux = f.v[1][0] - f.v[0][0], uy = f.v[1][1] - f.v[0][1],
+                     uz = f.v[1][2] - f.v[0][2];
+        const double vx = f.v[2][0] - f.v[0][0], vy = f.v[2][1] - f.v[0][1],
+                     vz = f.v[2][2] - f.v[0][2];
         const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
         const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
         const double inv = len > 0 ? 1.0 / len : 0.0;
@@ -210,7 +216,8 @@ std::string ascii_stl(const std::vector<Facet>& facets, const char* name) {
         text += line;
         text += "    outer loop\n";
         for (int k = 0; k < 3; ++k) {
-            std::snprintf(line, sizeof line, "      vertex %e %e %e\n", f.v[k][0], f.v[k][1], f.v[k][2]);
+            std::snprintf(line, sizeof line, "      vertex %e %e %e\n", f.v[k][0], f.v[k][1],
+                          f.v[k][2]);
             text += line;
         }
         text += "    endloop\n  endfacet\n";
@@ -228,10 +235,14 @@ int main(int argc, char** argv) {
     }
     const std::string dir = std::string(argv[1]) + "/";
     const Insole fine(200, 100), coarse(110, 56);
-    const std::vector<Facet> left = fine.facets(false), right = fine.facets(true), small = coarse.facets(false);
+    const std::vector<Facet> left = fine.facets(false), right = fine.facets(true),
+                             small = coarse.facets(false);
     // Binary headers must not start with "solid", or readers take them for ASCII.
-    bool ok = write_file(dir + "insole_left_binary.stl", binary_stl(left, "Veltrim sample insole, left foot"));
-    ok = write_file(dir + "insole_right_binary.stl", binary_stl(right, "Veltrim sample insole, right foot")) && ok;
+    bool ok = write_file(dir + "insole_left_binary.stl",
+                         binary_stl(left, "Veltrim sample insole, left foot"));
+    ok = write_file(dir + "insole_right_binary.stl",
+                    binary_stl(right, "Veltrim sample insole, right foot")) &&
+         ok;
     ok = write_file(dir + "insole_ascii.stl", ascii_stl(small, "insole_ascii")) && ok;
     if (!ok) return 1;
     std::printf("insole_left_binary.stl  %zu facets\n", left.size());

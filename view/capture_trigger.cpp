@@ -28,8 +28,8 @@ void run_capture_trigger(View_State& v) {
 std::string convert_height_map(View_State& v) {
     const std::string lines =
         height_map::convert_depth(v.depth_samples, v.depth_extent, v.gray_samples, v.height_map);
-    v.image_header = cv::Mat(sizes::kImageRows, sizes::kImageCols, CV_8UC1, v.height_map,
-                             sizes::kImageCols);
+    v.image_header =
+        cv::Mat(sizes::kImageRows, sizes::kImageCols, CV_8UC1, v.height_map, sizes::kImageCols);
     return lines;
 }
 

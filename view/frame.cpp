@@ -78,10 +78,14 @@ void draw_wire_box() {
     glColor3f(1, 0, 1);
     glBegin(GL_LINES);
     for (float y : ys) {  // the rectangles at the bottom and the top
-        glVertex3f(xs[0], y, zs[0]); glVertex3f(xs[1], y, zs[0]);
-        glVertex3f(xs[1], y, zs[0]); glVertex3f(xs[1], y, zs[1]);
-        glVertex3f(xs[1], y, zs[1]); glVertex3f(xs[0], y, zs[1]);
-        glVertex3f(xs[0], y, zs[1]); glVertex3f(xs[0], y, zs[0]);
+        glVertex3f(xs[0], y, zs[0]);
+        glVertex3f(xs[1], y, zs[0]);
+        glVertex3f(xs[1], y, zs[0]);
+        glVertex3f(xs[1], y, zs[1]);
+        glVertex3f(xs[1], y, zs[1]);
+        glVertex3f(xs[0], y, zs[1]);
+        glVertex3f(xs[0], y, zs[1]);
+        glVertex3f(xs[0], y, zs[0]);
     }
     for (float x : xs)  // the vertical edges
         for (float z : zs) {
@@ -121,7 +125,8 @@ void apply_pending_navigation(View_State& v) {
     v.pan_amount = 0.0f;
     // A zero angle leaves the matrix alone whatever the axis; GL would
     // otherwise normalise the zero axis that stands before the first drag.
-    if (v.spin_angle != 0.0f) glRotatef(v.spin_angle, v.spin_axis[0], v.spin_axis[1], v.spin_axis[2]);
+    if (v.spin_angle != 0.0f)
+        glRotatef(v.spin_angle, v.spin_axis[0], v.spin_axis[1], v.spin_axis[2]);
     v.spin_angle = 0.0f;
     glGetDoublev(GL_MODELVIEW_MATRIX, v.model_matrix);
 }
@@ -179,8 +184,8 @@ void draw_frame(View_State& v, int w, int h, bool context_valid, bool context_ne
     glPopMatrix();
 
     // Only the model and the plate are in the depth buffer at this point.
-    glReadPixels(capture_x0(w), capture_y0(h), sizes::kCaptureWidth, sizes::kCaptureHeight, GL_DEPTH_COMPONENT, GL_FLOAT,
-                 v.depth_samples);
+    glReadPixels(capture_x0(w), capture_y0(h), sizes::kCaptureWidth, sizes::kCaptureHeight,
+                 GL_DEPTH_COMPONENT, GL_FLOAT, v.depth_samples);
 
     glPushMatrix();
     rotate_to_view(v);

@@ -98,7 +98,8 @@ void Model_Geometry::draw(const std::vector<Triangle>& triangles, unsigned long 
         draw_facets_immediately(triangles);
         return;
     }
-    if (stale_ || generation != generation_ || triangles.size() != facets_) build(triangles, generation);
+    if (stale_ || generation != generation_ || triangles.size() != facets_)
+        build(triangles, generation);
     if (fallback_) {
         draw_facets_immediately(triangles);
         return;

@@ -15,8 +15,8 @@ namespace {
 // or when the result is not finite, so pending values always stay finite.
 void unproject(const View_State& v, double wx, double wy, double depth, double* out) {
     double p[3];
-    if (gluUnProject(wx, wy, depth, v.saved_modelview, v.saved_projection, v.saved_viewport,
-                     &p[0], &p[1], &p[2]) != GL_TRUE)
+    if (gluUnProject(wx, wy, depth, v.saved_modelview, v.saved_projection, v.saved_viewport, &p[0],
+                     &p[1], &p[2]) != GL_TRUE)
         return;
     if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
     out[0] = p[0];
@@ -59,7 +59,8 @@ int GL_Display_3D::handle(int event) {
             unproject(*this, last_y, last_x, prev_depth, unproject_from);
             unproject(*this, y, x, probe_depth, unproject_to);
             difference(unproject_to, unproject_from, spin_axis);
-            std::printf("NOW x y x : %f,%f, %f\n", unproject_to[0], unproject_to[1], unproject_to[2]);
+            std::printf("NOW x y x : %f,%f, %f\n", unproject_to[0], unproject_to[1],
+                        unproject_to[2]);
             std::fflush(stdout);
             prev_depth = probe_depth;
             break;
@@ -88,8 +89,7 @@ int GL_Display_3D::handle(int event) {
         unproject(*this, x, h() - y, 0, unproject_to);
         difference(unproject_to, unproject_from, pan_vector);
         break;
-    default:
-        return Fl_Gl_Window::handle(event);
+    default: return Fl_Gl_Window::handle(event);
     }
     last_x = x;
     last_y = y;

@@ -11,7 +11,8 @@ EGLDisplay open_display() {
     auto get_platform_display = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (get_platform_display != nullptr) {
-        EGLDisplay d = get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        EGLDisplay d =
+            get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         if (d != EGL_NO_DISPLAY) return d;
     }
     return eglGetDisplay(EGL_DEFAULT_DISPLAY);
@@ -26,9 +27,19 @@ Offscreen_Context::Offscreen_Context(int width, int height) : width_(width), hei
         return;
     }
     display_ = display;
-    const EGLint config_attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8,
-                                        EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24,
-                                        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    const EGLint config_attributes[] = {EGL_SURFACE_TYPE,
+                                        EGL_PBUFFER_BIT,
+                                        EGL_RED_SIZE,
+                                        8,
+                                        EGL_GREEN_SIZE,
+                                        8,
+                                        EGL_BLUE_SIZE,
+                                        8,
+                                        EGL_DEPTH_SIZE,
+                                        24,
+                                        EGL_RENDERABLE_TYPE,
+                                        EGL_OPENGL_BIT,
+                                        EGL_NONE};
     EGLConfig config;
     EGLint count = 0;
     if (!eglChooseConfig(display, config_attributes, &config, 1, &count) || count < 1) {
@@ -77,7 +88,8 @@ bool Offscreen_Context::resize(int width, int height) {
 }
 
 bool Offscreen_Context::make_current() {
-    if (!eglMakeCurrent(display_, surface_, surface_, context_)) return fail("cannot make the context current");
+    if (!eglMakeCurrent(display_, surface_, surface_, context_))
+        return fail("cannot make the context current");
     return true;
 }
 

@@ -16,7 +16,10 @@ View_State::View_State() {
 }
 
 void View_State::set_bounds(const Model_Bounds& b) {
-    max_x = b.max_x; min_x = b.min_x;
-    max_y = b.max_y; min_y = b.min_y;
-    max_z = b.max_z; min_z = b.min_z;
+    max_x = b.max_x;
+    min_x = b.min_x;
+    max_y = b.max_y;
+    min_y = b.min_y;
+    max_z = b.max_z;
+    min_z = b.min_z;
 }

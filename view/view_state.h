@@ -44,11 +44,11 @@ struct View_State {
     float spin_axis[3] = {0, 0, 0};
     float max_x = 0, min_x = 0, max_y = 0, min_y = 0, max_z = 0, min_z = 0;
     float lighting[17] = {
-        0.9f, 0.9f, 0.8f, 0.3f,  // material ambient and diffuse
-        0.5f, 0.5f, 0.5f, 0.3f,  // material specular
-        50.0f,                   // shininess
-        0.5f, 0.5f, 1.0f, 0.0f,  // light 0 position (directional)
-        0.8f, 0.8f, 0.8f, 0.8f,  // light 0 diffuse
+        0.9f,  0.9f, 0.8f, 0.3f,  // material ambient and diffuse
+        0.5f,  0.5f, 0.5f, 0.3f,  // material specular
+        50.0f,                    // shininess
+        0.5f,  0.5f, 1.0f, 0.0f,  // light 0 position (directional)
+        0.8f,  0.8f, 0.8f, 0.8f,  // light 0 diffuse
     };
     cv::Mat image_header;  // wraps height_map for the writer; owns no pixels
     unsigned char gray_samples[640 * 480] = {};

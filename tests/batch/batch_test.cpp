@@ -77,7 +77,8 @@ Batch_Run run_batch(const std::vector<std::string>& args, const char* display = 
     }
     Batch_Run r;
     int wstatus = 0;
-    if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
+    if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
+        r.status = WEXITSTATUS(wstatus);
     r.out = slurp(out_path);
     r.err = slurp(err_path);
     return r;
@@ -87,7 +88,8 @@ std::vector<std::string> files_in(const std::string& dir) {
     std::vector<std::string> names;
     if (DIR* d = opendir(dir.c_str())) {
         while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
         closedir(d);
     }
     std::sort(names.begin(), names.end());
@@ -213,9 +215,10 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     EXPECT_TRUE(r.out.empty()) << "console lines only with --verbose: " << r.out;
     // The good ones, and nothing else: no picture for a bad file, no
     // temporary file left.
-    EXPECT_EQ(files_in(dir_.path()),
-              (std::vector<std::string>{"empty.stl", "good.bmp", "good.stl", "no_facets.stl", "notes.txt",
-                                        "picture.stl", "truncated.stl", "upper.STL", "upper.bmp"}));
+    EXPECT_EQ(
+        files_in(dir_.path()),
+        (std::vector<std::string>{"empty.stl", "good.bmp", "good.stl", "no_facets.stl", "notes.txt",
+                                  "picture.stl", "truncated.stl", "upper.STL", "upper.bmp"}));
 }
 
 TEST_F(Batch, MissingInputFailsWithoutStoppingTheOthers) {
@@ -294,8 +297,11 @@ TEST_F(Batch, NeedsNoDisplayAndIgnoresAnUnreachableOne) {
 }
 
 TEST(BatchCommandLine, UsageErrorsExitTwoHelpAndVersionExitZero) {
-    const std::vector<std::vector<std::string>> wrong = {
-        {}, {"--no-such-option", "a.stl"}, {"-j", "0", "a.stl"}, {"-j", "many", "a.stl"}, {"a.stl", "-o"}};
+    const std::vector<std::vector<std::string>> wrong = {{},
+                                                         {"--no-such-option", "a.stl"},
+                                                         {"-j", "0", "a.stl"},
+                                                         {"-j", "many", "a.stl"},
+                                                         {"a.stl", "-o"}};
     for (const auto& args : wrong) {
         const Batch_Run r = run_batch(args);
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(no arguments)" : args[0]);

@@ -27,10 +27,10 @@ inline std::vector<Triangle> insole_model(std::size_t facets, unsigned variant =
     };
     auto height = [&](float x, float z) {
         const float u = x / (length / 2), w = z / (width / 2);
-        float h = lift + 4.0f * w * w;                                       // raised rim
+        float h = lift + 4.0f * w * w;                                      // raised rim
         h += 18.0f * std::exp(-((u + 0.8f) * (u + 0.8f)) * 20.0f) * w * w;  // heel cup
         h += 14.0f * std::exp(-((u + 0.05f) * (u + 0.05f)) * 12.0f) *
-             std::exp(-((w + 0.45f) * (w + 0.45f)) * 6.0f);  // arch on the inner side
+             std::exp(-((w + 0.45f) * (w + 0.45f)) * 6.0f);          // arch on the inner side
         h += 6.0f * std::exp(-((u - 0.55f) * (u - 0.55f)) * 90.0f);  // toe bar
         return h + 0.37f;  // keeps levels off exact gray boundaries
     };

@@ -41,7 +41,7 @@ std::size_t depth_differences(const Picture& a, const Picture& b) {
 int samples_above_plate(const Picture& p) {
     const double plate = 0.5 + 27.5 / (2.0 * kW * kH);
     return static_cast<int>(std::count_if(p.depth.begin(), p.depth.end(),
-                                           [&](float d) { return d < plate - kDepthStep; }));
+                                          [&](float d) { return d < plate - kDepthStep; }));
 }
 
 class CachedGeometry : public Offscreen_View_Test {

@@ -13,9 +13,9 @@ namespace {
 // Heights whose gray level lies half-way between two integers, so the
 // quarter-level precision of a 24-bit depth buffer cannot tip the truncation.
 const std::vector<Block> kBlocks = {
-    {-100, -60, 20, 50, 10.1f},   // off-centre, toward -x and +z: 50
-    {40, 120, -60, -10, 22.5f},   // 112
-    {-20, 0, -30, -20, 60.0f},    // clamped: 255
+    {-100, -60, 20, 50, 10.1f},  // off-centre, toward -x and +z: 50
+    {40, 120, -60, -10, 22.5f},  // 112
+    {-20, 0, -30, -20, 60.0f},   // clamped: 255
 };
 
 class Capture : public Offscreen_View_Test {
@@ -26,9 +26,12 @@ protected:
         ++view().model_generation;
         Model_Bounds b;
         for (const Triangle& t : view().triangles) {
-            b.max_x = std::max(b.max_x, t.v[0][0]); b.min_x = std::min(b.min_x, t.v[0][0]);
-            b.max_y = std::max(b.max_y, t.v[0][1]); b.min_y = std::min(b.min_y, t.v[0][1]);
-            b.max_z = std::max(b.max_z, t.v[0][2]); b.min_z = std::min(b.min_z, t.v[0][2]);
+            b.max_x = std::max(b.max_x, t.v[0][0]);
+            b.min_x = std::min(b.min_x, t.v[0][0]);
+            b.max_y = std::max(b.max_y, t.v[0][1]);
+            b.min_y = std::min(b.min_y, t.v[0][1]);
+            b.max_z = std::max(b.max_z, t.v[0][2]);
+            b.min_z = std::min(b.min_z, t.v[0][2]);
         }
         view().set_bounds(b);
     }
@@ -66,8 +69,9 @@ TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMap) {
     for (int r = 0; r < 360; ++r)
         for (int c = 0; c < 150; ++c)
             if (img.at<unsigned char>(r, c) != expected_gray(kBlocks, r, c) && ++wrong < 5)
-                ADD_FAILURE() << "cell " << r << "," << c << ": " << int(img.at<unsigned char>(r, c))
-                              << " expected " << expected_gray(kBlocks, r, c);
+                ADD_FAILURE() << "cell " << r << "," << c << ": "
+                              << int(img.at<unsigned char>(r, c)) << " expected "
+                              << expected_gray(kBlocks, r, c);
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(img.at<unsigned char>(100, 40), 50) << "the -x block near the top, +z at the left";
 

@@ -30,17 +30,25 @@ protected:
 
 TEST_F(Commands, LoadTranscriptMatchesLineForLine) {
     const std::string path = dir_.file("two.stl");
-    write(path, stl_bytes::binary({tri(1, 2, 3, 0, 0, 0, 0, 0, 0), tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)}));
+    write(path,
+          stl_bytes::binary({tri(1, 2, 3, 0, 0, 0, 0, 0, 0), tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)}));
     answer_choosers_with({0, path.c_str(), nullptr}, record_);
     const auto [out, err] = run(load_stl);
     const std::string start = view().startup_dir;
-    EXPECT_EQ(out, "dir(before):(null)\n"
-                   "dir(after):" + start + "/250_test/\n"
-                   "system_path:" + start + "\n"
-                   "path:" + start + "/250_test/\n"
-                   "bin STL Size 2\n"
-                   "This is a \"Binary\" File  \n"
-                   "READ!\n");
+    EXPECT_EQ(out,
+              "dir(before):(null)\n"
+              "dir(after):" +
+                  start +
+                  "/250_test/\n"
+                  "system_path:" +
+                  start +
+                  "\n"
+                  "path:" +
+                  start +
+                  "/250_test/\n"
+                  "bin STL Size 2\n"
+                  "This is a \"Binary\" File  \n"
+                  "READ!\n");
     EXPECT_EQ(err, "");
     EXPECT_EQ(record_.title, "Load a STL-MODEL file");
     EXPECT_EQ(record_.filter, "model\t*.stl\n");
@@ -87,7 +95,8 @@ TEST_F(Commands, UnopenableNameGivesAnEmptyModelAndReadOnly) {
     auto [out, err] = run(load_stl);
     const std::string tail = "\npath:" + std::string(view().startup_dir) + "/250_test/\nREAD!\n";
     ASSERT_GE(out.size(), tail.size());
-    EXPECT_EQ(out.substr(out.size() - tail.size()), tail) << "nothing between the directory lines and READ!";
+    EXPECT_EQ(out.substr(out.size() - tail.size()), tail)
+        << "nothing between the directory lines and READ!";
     EXPECT_NE(err.find("missing.stl"), std::string::npos);
     EXPECT_TRUE(view().triangles.empty());
     EXPECT_EQ(view().max_x, -100000.0f);
@@ -181,8 +190,8 @@ TEST_F(Commands, FramesDrawnWhileTheDialogIsOpenDoNotCompleteTheCapture) {
 
 TEST_F(Commands, SaveRefusesNamesThatDoNotFitAndKeepsTheOldOne) {
     std::strcpy(view().output_path, "/tmp/old.bmp");
-    const std::string fits = "/" + std::string(494, 'a');            // 495 bytes + ".bmp": fits
-    const std::string no_room = "/" + std::string(495, 'a');         // 496 + ".bmp": does not
+    const std::string fits = "/" + std::string(494, 'a');     // 495 bytes + ".bmp": fits
+    const std::string no_room = "/" + std::string(495, 'a');  // 496 + ".bmp": does not
     const std::string too_long = "/" + std::string(700, 'a') + ".bmp";
     answer_choosers_with({0, no_room.c_str(), nullptr}, record_);
     auto [out, err] = run(save_bmp);

@@ -37,7 +37,8 @@ protected:
     void expect_sane_frames() {
         frame(3);
         for (double d : view().model_matrix) EXPECT_TRUE(std::isfinite(d));
-        for (float f : {view().max_x, view().min_x, view().max_y, view().min_y, view().max_z, view().min_z})
+        for (float f :
+             {view().max_x, view().min_x, view().max_y, view().min_y, view().max_z, view().min_z})
             EXPECT_TRUE(std::isfinite(f));
     }
     Temp_Dir dir_;
@@ -51,7 +52,8 @@ long peak_rss_kb() {
 
 TEST_F(Hostile_Input, HugeFacetCountWithOneRecordLoadsTheOneFacet) {
     const long before = peak_rss_kb();
-    const auto [out, err] = load(write("huge.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}, "", 4294967295LL)));
+    const auto [out, err] = load(
+        write("huge.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}, "", 4294967295LL)));
     EXPECT_EQ(view().triangles.size(), 1u);
     EXPECT_NE(out.find("bin STL Size -1\n"), std::string::npos);
     EXPECT_TRUE(ends_with(out, "READ!\n"));
@@ -61,17 +63,20 @@ TEST_F(Hostile_Input, HugeFacetCountWithOneRecordLoadsTheOneFacet) {
 
 TEST_F(Hostile_Input, NonFiniteCoordinatesAreLeftOutAndTheViewStaysSane) {
     const float inf = INFINITY, nan = NAN;
-    const auto [out, err] = load(write("inf.stl", stl_bytes::binary({
-        tri(inf, 0, 0, 1, 1, 1, 2, 2, 2), tri(0, 0, 0, nan, 1, 1, 2, 2, 2), tri(0, 0, 0, 1, 1, 1, 2, -inf, 2),
-        tri(10, 20, 30, 11, 21, 31, 12, 22, 32)})));
+    const auto [out, err] =
+        load(write("inf.stl", stl_bytes::binary({tri(inf, 0, 0, 1, 1, 1, 2, 2, 2),
+                                                 tri(0, 0, 0, nan, 1, 1, 2, 2, 2),
+                                                 tri(0, 0, 0, 1, 1, 1, 2, -inf, 2),
+                                                 tri(10, 20, 30, 11, 21, 31, 12, 22, 32)})));
     ASSERT_EQ(view().triangles.size(), 1u);
     EXPECT_EQ(view().max_x, 10);
     EXPECT_EQ(view().min_x, 10);
     EXPECT_NE(err.find("3 facets with coordinates that are not finite"), std::string::npos) << err;
     expect_sane_frames();
 
-    load(write("inf_ascii.stl", "solid s vertex inf 0 0 v 1 1 1 v 2 2 2 vertex 1e39 0 0 v 0 0 0 v 0 0 0 "
-                                "vertex 5 5 5 v 6 6 6 v 7 7 7 endsolid"));
+    load(write("inf_ascii.stl",
+               "solid s vertex inf 0 0 v 1 1 1 v 2 2 2 vertex 1e39 0 0 v 0 0 0 v 0 0 0 "
+               "vertex 5 5 5 v 6 6 6 v 7 7 7 endsolid"));
     ASSERT_EQ(view().triangles.size(), 1u);
     EXPECT_EQ(view().max_x, 5);
     expect_sane_frames();
@@ -88,7 +93,8 @@ TEST_F(Hostile_Input, OneHundredMegabyteTokenIsSkippedInBoundedTimeAndMemory) {
     const long before = peak_rss_kb();
     const auto start = std::chrono::steady_clock::now();
     const auto [out, err] = load(path);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(view().triangles.empty());
     EXPECT_NE(err.find("longer than 499"), std::string::npos);
     EXPECT_LT(seconds, 30.0) << "a generous bound for a shared, sanitized machine";
@@ -96,7 +102,8 @@ TEST_F(Hostile_Input, OneHundredMegabyteTokenIsSkippedInBoundedTimeAndMemory) {
 }
 
 TEST_F(Hostile_Input, BinaryDataBehindASolidHeaderIsReadAsTextSafely) {
-    std::string bytes = stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9), tri(9, 8, 7, 6, 5, 4, 3, 2, 1)}, "solid binary");
+    std::string bytes = stl_bytes::binary(
+        {tri(1, 2, 3, 4, 5, 6, 7, 8, 9), tri(9, 8, 7, 6, 5, 4, 3, 2, 1)}, "solid binary");
     for (int i = 0; i < 2000; ++i) bytes += static_cast<char>((i * 37) & 0xff);
     const auto [out, err] = load(write("solid_binary.stl", bytes));
     EXPECT_NE(out.find("This is a \"ASCII\" File  \n"), std::string::npos);
@@ -111,7 +118,8 @@ TEST_F(Hostile_Input, ZeroLengthFileIsAnEmptyBinaryModel) {
 }
 
 TEST_F(Hostile_Input, FoldersAndDevicesAreRefusedLikeUnopenableFiles) {
-    for (const std::string& path : {dir_.path(), std::string("/dev/zero"), std::string("/dev/urandom")}) {
+    for (const std::string& path :
+         {dir_.path(), std::string("/dev/zero"), std::string("/dev/urandom")}) {
         const auto [out, err] = load(path);
         EXPECT_TRUE(ends_with(out, "/250_test/\nREAD!\n")) << path;
         EXPECT_NE(err.find("not a regular file"), std::string::npos) << path;
@@ -126,7 +134,8 @@ TEST_F(Hostile_Input, OverlongAndNonUtf8NamesAreHandled) {
     EXPECT_TRUE(ends_with(out, "READ!\n"));
 
     // Linux names are bytes: a name that is not UTF-8 opens as it is.
-    const std::string odd = write("\xff\xfe\x80scan.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}));
+    const std::string odd =
+        write("\xff\xfe\x80scan.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}));
     load(odd);
     EXPECT_EQ(view().triangles.size(), 1u);
 }

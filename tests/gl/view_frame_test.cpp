@@ -152,7 +152,8 @@ TEST_F(ViewFrame, ResetRotationAfterSideViewKeepsTheViewAndRestoresTheLoadedPose
     EXPECT_EQ(view().azimuth, 90.0f);
     EXPECT_EQ(view().elevation, 0.0f);
     frame();
-    EXPECT_TRUE(is_identity(view().saved_modelview)) << "the first frame after the reset is unturned";
+    EXPECT_TRUE(is_identity(view().saved_modelview))
+        << "the first frame after the reset is unturned";
     double side[16];
     expected_view_rotation(0, 90, side);
     frame();

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
         XFree(protocols);
     }
     if (!listed) {
-        fprintf(stderr, "%s: window 0x%lx does not list WM_DELETE_WINDOW in WM_PROTOCOLS\n", argv[0], id);
+        fprintf(stderr, "%s: window 0x%lx does not list WM_DELETE_WINDOW in WM_PROTOCOLS\n",
+                argv[0], id);
         XCloseDisplay(display);
         return 1;
     }

@@ -28,8 +28,12 @@ inline void* counted_aligned(std::size_t n, std::align_val_t al) {
 
 void* operator new(std::size_t n) { return allocation_counter::counted(n); }
 void* operator new[](std::size_t n) { return allocation_counter::counted(n); }
-void* operator new(std::size_t n, std::align_val_t a) { return allocation_counter::counted_aligned(n, a); }
-void* operator new[](std::size_t n, std::align_val_t a) { return allocation_counter::counted_aligned(n, a); }
+void* operator new(std::size_t n, std::align_val_t a) {
+    return allocation_counter::counted_aligned(n, a);
+}
+void* operator new[](std::size_t n, std::align_val_t a) {
+    return allocation_counter::counted_aligned(n, a);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }

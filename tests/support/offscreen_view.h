@@ -68,9 +68,9 @@ protected:
 
 // A chooser that answers from a script instead of asking anybody.
 struct Scripted_Chooser_Answer {
-    int result = 0;                   // what show() returns
-    const char* filename = nullptr;   // what filename() gives
-    std::function<void()> while_open; // runs inside show(), as a modal dialog's event loop would
+    int result = 0;                    // what show() returns
+    const char* filename = nullptr;    // what filename() gives
+    std::function<void()> while_open;  // runs inside show(), as a modal dialog's event loop would
 };
 
 struct Chooser_Record {

@@ -18,7 +18,8 @@ inline std::vector<Triangle> wavy_surface(std::size_t facets, float phase = 0.0f
         static_cast<std::size_t>(std::lround(std::sqrt(cells * 140.0 / 340.0))), 1);
     const std::size_t nx = std::max<std::size_t>(cells / nz, 1);
     auto y = [phase](float x, float z) {
-        return 10.0f * std::sin(x * 0.05f + phase) * std::cos(z * 0.07f) + 5.0f * std::sin(z * 0.21f);
+        return 10.0f * std::sin(x * 0.05f + phase) * std::cos(z * 0.07f) +
+               5.0f * std::sin(z * 0.21f);
     };
     std::vector<Triangle> t;
     t.reserve(2 * nx * nz);
@@ -39,9 +40,12 @@ inline std::vector<Triangle> wavy_surface(std::size_t facets, float phase = 0.0f
 inline Model_Bounds first_vertex_bounds(const std::vector<Triangle>& triangles) {
     Model_Bounds b;
     for (const Triangle& t : triangles) {
-        b.max_x = std::max(b.max_x, t.v[0][0]); b.min_x = std::min(b.min_x, t.v[0][0]);
-        b.max_y = std::max(b.max_y, t.v[0][1]); b.min_y = std::min(b.min_y, t.v[0][1]);
-        b.max_z = std::max(b.max_z, t.v[0][2]); b.min_z = std::min(b.min_z, t.v[0][2]);
+        b.max_x = std::max(b.max_x, t.v[0][0]);
+        b.min_x = std::min(b.min_x, t.v[0][0]);
+        b.max_y = std::max(b.max_y, t.v[0][1]);
+        b.min_y = std::min(b.min_y, t.v[0][1]);
+        b.max_z = std::max(b.max_z, t.v[0][2]);
+        b.min_z = std::min(b.min_z, t.v[0][2]);
     }
     return b;
 }

@@ -49,10 +49,10 @@ TEST(DepthToGray, FiveLevelsPerUnitTruncatedAndClamped) {
 
 TEST(Layout, QuarterTurnClockwise) {
     std::vector<unsigned char> gray(kSamples, 0);
-    gray[0 * kCaptureWidth + 0] = 1;      // capture bottom-left
-    gray[0 * kCaptureWidth + 359] = 2;    // bottom-right
-    gray[149 * kCaptureWidth + 0] = 3;    // top-left
-    gray[10 * kCaptureWidth + 20] = 4;    // column 20, row 10 from the bottom
+    gray[0 * kCaptureWidth + 0] = 1;    // capture bottom-left
+    gray[0 * kCaptureWidth + 359] = 2;  // bottom-right
+    gray[149 * kCaptureWidth + 0] = 3;  // top-left
+    gray[10 * kCaptureWidth + 20] = 4;  // column 20, row 10 from the bottom
     Image img;
     lay_out(gray.data(), img.cells.data());
     EXPECT_EQ(img.at(0, 0), 1);
@@ -99,7 +99,7 @@ TEST(Pinholes, HorizontalPairFilledLeftToRightInPlace) {
     img.at(100, 50) = img.at(100, 51) = 0;
     img.at(99, 52) = 10;  // only the right cell sees it
     fill_pinholes(img.cells.data());
-    EXPECT_EQ(img.at(100, 50), 80);             // seven neighbours of 80
+    EXPECT_EQ(img.at(100, 50), 80);                 // seven neighbours of 80
     EXPECT_EQ(img.at(100, 51), (80 * 7 + 10) / 8);  // eight, the filled left one included
 }
 
@@ -110,7 +110,7 @@ TEST(Pinholes, VerticalPairFilledBottomUp) {
     img.at(100, 50) = img.at(101, 50) = 0;
     img.at(99, 49) = 30;  // seen by the upper cell only
     fill_pinholes(img.cells.data());
-    EXPECT_EQ(img.at(101, 50), 60);             // lower one first, seven neighbours
+    EXPECT_EQ(img.at(101, 50), 60);                 // lower one first, seven neighbours
     EXPECT_EQ(img.at(100, 50), (60 * 7 + 30) / 8);  // then the upper sees eight
 }
 
@@ -129,10 +129,13 @@ TEST(Pinholes, BordersAreNeverChanged) {
 }
 
 TEST(BmpSuffix, ByteByByteRule) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"scan", "scan.bmp"},       {"scan.bmp", "scan.bmp"}, {"scan.BMP", "scan.BMP.bmp"},
-        {"scan.bmpx", "scan.bmpx.bmp"}, {"bmp", "bmp.bmp"},   {".bmp", ".bmp"},
-        {"/tmp/a b/掃描", "/tmp/a b/掃描.bmp"}};
+    const std::pair<const char*, const char*> cases[] = {{"scan", "scan.bmp"},
+                                                         {"scan.bmp", "scan.bmp"},
+                                                         {"scan.BMP", "scan.BMP.bmp"},
+                                                         {"scan.bmpx", "scan.bmpx.bmp"},
+                                                         {"bmp", "bmp.bmp"},
+                                                         {".bmp", ".bmp"},
+                                                         {"/tmp/a b/掃描", "/tmp/a b/掃描.bmp"}};
     for (const auto& c : cases) {
         char buf[500] = {};
         std::strcpy(buf, c.first);

@@ -16,7 +16,8 @@ namespace {
 cv::Mat pattern(unsigned char base) {
     cv::Mat m(360, 150, CV_8UC1);
     for (int r = 0; r < m.rows; ++r)
-        for (int c = 0; c < m.cols; ++c) m.at<unsigned char>(r, c) = static_cast<unsigned char>(base + r + c);
+        for (int c = 0; c < m.cols; ++c)
+            m.at<unsigned char>(r, c) = static_cast<unsigned char>(base + r + c);
     return m;
 }
 
@@ -41,7 +42,8 @@ TEST(ImageWriter, WritesAnEightBitGrayBmpAndLeavesNoTemporaryFile) {
     ASSERT_EQ(stat(dir.file("scan.bmp").c_str(), &st), 0);
     const mode_t mask = umask(0);
     umask(mask);
-    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "a new file's ordinary permissions, not the temporary's";
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask)
+        << "a new file's ordinary permissions, not the temporary's";
 }
 
 TEST(ImageWriter, ReplacesAnEarlierFileWhole) {

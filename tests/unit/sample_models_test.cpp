@@ -29,7 +29,8 @@ std::string sample_path(const char* name) { return std::string(VELTRIM_SAMPLES_D
 Loaded load(const char* name) {
     Loaded m;
     const std::string path = sample_path(name);
-    EXPECT_EQ(read_stl_file(path.c_str(), m.triangles, m.bounds, m.out, m.err), Stl_Open::Ok) << path;
+    EXPECT_EQ(read_stl_file(path.c_str(), m.triangles, m.bounds, m.out, m.err), Stl_Open::Ok)
+        << path;
     return m;
 }
 
@@ -55,7 +56,8 @@ TEST(SampleModels, LoadCleanlyAndFitThePlateWhenCentred) {
         EXPECT_LE(m.triangles.size(), s.max_facets);
         if (s.binary) {
             EXPECT_NE(m.out.find("bin STL Size " + std::to_string(m.triangles.size()) + "\n"),
-                      std::string::npos) << m.out;
+                      std::string::npos)
+                << m.out;
         }
 
         const Model_Bounds& b = m.bounds;
@@ -68,7 +70,8 @@ TEST(SampleModels, LoadCleanlyAndFitThePlateWhenCentred) {
 
         // Centred on the middle of the first-vertex bounds, every vertex
         // lies over the plate and none below it.
-        const float cx = (b.max_x + b.min_x) / 2, cy = (b.max_y + b.min_y) / 2, cz = (b.max_z + b.min_z) / 2;
+        const float cx = (b.max_x + b.min_x) / 2, cy = (b.max_y + b.min_y) / 2,
+                    cz = (b.max_z + b.min_z) / 2;
         float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
         for (const Triangle& t : m.triangles)
             for (const auto& v : t.v)
@@ -96,7 +99,8 @@ TEST(SampleModels, AsciiCoordinatesEqualStrtofWhateverTheBlockSize) {
     const std::vector<Triangle> expected = strtof_vertices(text);
     ASSERT_GT(expected.size(), 8000u);
 
-    for (std::size_t block : {std::size_t(1) << 20, std::size_t(4099), std::size_t(97), std::size_t(13)}) {
+    for (std::size_t block :
+         {std::size_t(1) << 20, std::size_t(4099), std::size_t(97), std::size_t(13)}) {
         SCOPED_TRACE(block);
         std::vector<Triangle> got;
         Stl_Parser parser(got, text.size());

@@ -66,7 +66,8 @@ TEST(StlBinary, CountZeroGivesEmptyModelWithStartBounds) {
 }
 
 TEST(StlBinary, CountIsPrintedSigned) {
-    EXPECT_EQ(parse(stl_bytes::binary({kA}, "", 4294967295u)).out.substr(0, 18), "bin STL Size -1\nTh");
+    EXPECT_EQ(parse(stl_bytes::binary({kA}, "", 4294967295u)).out.substr(0, 18),
+              "bin STL Size -1\nTh");
 }
 
 TEST(StlBinary, StopsAtTheEndOfFileWhateverTheCountSays) {
@@ -90,14 +91,20 @@ TEST(StlBinary, FileShorterThanHeaderCountsMissingBytesAsZero) {
 
 TEST(StlBounds, OnlyFirstVertexFeedsBoundsStrictly) {
     const Parsed one = parse(stl_bytes::binary({kA}));
-    EXPECT_EQ(one.bounds.max_x, 1); EXPECT_EQ(one.bounds.min_x, 1);
-    EXPECT_EQ(one.bounds.max_y, 2); EXPECT_EQ(one.bounds.min_y, 2);
-    EXPECT_EQ(one.bounds.max_z, 3); EXPECT_EQ(one.bounds.min_z, 3);
+    EXPECT_EQ(one.bounds.max_x, 1);
+    EXPECT_EQ(one.bounds.min_x, 1);
+    EXPECT_EQ(one.bounds.max_y, 2);
+    EXPECT_EQ(one.bounds.min_y, 2);
+    EXPECT_EQ(one.bounds.max_z, 3);
+    EXPECT_EQ(one.bounds.min_z, 3);
     // Vertices 2 and 3 lie far outside; they never widen the bounds.
     const Parsed two = parse(stl_bytes::binary({kA, kB}));
-    EXPECT_EQ(two.bounds.max_x, 1); EXPECT_EQ(two.bounds.min_x, -4);
-    EXPECT_EQ(two.bounds.max_y, 5); EXPECT_EQ(two.bounds.min_y, 2);
-    EXPECT_EQ(two.bounds.max_z, 3); EXPECT_EQ(two.bounds.min_z, -6);
+    EXPECT_EQ(two.bounds.max_x, 1);
+    EXPECT_EQ(two.bounds.min_x, -4);
+    EXPECT_EQ(two.bounds.max_y, 5);
+    EXPECT_EQ(two.bounds.min_y, 2);
+    EXPECT_EQ(two.bounds.max_z, 3);
+    EXPECT_EQ(two.bounds.min_z, -6);
 }
 
 TEST(StlBounds, ModelsBeyondTheStartValuesKeepThem) {
@@ -146,8 +153,9 @@ TEST(StlAscii, KeywordsAreCaseSensitiveWholeTokens) {
 }
 
 TEST(StlAscii, NormalsNeverReachTheModelAndTheTokensBetweenGroupsAreUnread) {
-    const Parsed p = parse("solid s facet normal 5 5 5 outer loop vertex 1 2 3 anything 4 5 6 x 7 8 9 "
-                           "endloop endfacet endsolid s");
+    const Parsed p = parse(
+        "solid s facet normal 5 5 5 outer loop vertex 1 2 3 anything 4 5 6 x 7 8 9 "
+        "endloop endfacet endsolid s");
     ASSERT_EQ(p.triangles.size(), 1u);
     EXPECT_TRUE(same(p.triangles[0], tri(1, 2, 3, 4, 5, 6, 7, 8, 9)));
 }
@@ -159,8 +167,9 @@ TEST(StlAscii, ReadingStopsAtTheFirstEndsolid) {
 }
 
 TEST(StlAscii, UnreadableNumbersDropTheFacetAndSayHow) {
-    const Parsed p = parse("solid s vertex 1 2 3 vertex 4 five 6 vertex 7 8 9 "
-                           "vertex 1 2 3 vertex 4 5 6 vertex 7 8 9 endsolid");
+    const Parsed p = parse(
+        "solid s vertex 1 2 3 vertex 4 five 6 vertex 7 8 9 "
+        "vertex 1 2 3 vertex 4 5 6 vertex 7 8 9 endsolid");
     ASSERT_EQ(p.triangles.size(), 1u);
     EXPECT_TRUE(same(p.triangles[0], tri(1, 2, 3, 4, 5, 6, 7, 8, 9)));
     EXPECT_NE(p.err.find("1 facets with numbers that cannot be read"), std::string::npos) << p.err;
@@ -197,8 +206,9 @@ TEST(StlFloat, EqualsStrtofBitForBit) {
         const float theirs = std::strtof(text, nullptr);
         ASSERT_EQ(std::memcmp(&ours, &theirs, 4), 0) << text;
     }
-    for (const char* t : {"0", "-0", "+5", "1e5", ".5", "5.", "1e-45", "3.4028236e38", "inf", "-nan",
-                          "0x1p3", "16777217", "1.00000005960464477539062", "000000000000000000000001"}) {
+    for (const char* t :
+         {"0", "-0", "+5", "1e5", ".5", "5.", "1e-45", "3.4028236e38", "inf", "-nan", "0x1p3",
+          "16777217", "1.00000005960464477539062", "000000000000000000000001"}) {
         float ours;
         ASSERT_TRUE(parse_stl_float(t, std::strlen(t), ours)) << t;
         const float theirs = std::strtof(t, nullptr);
@@ -213,14 +223,16 @@ TEST(StlFloat, RejectsTokensThatAreNotWhollyNumbers) {
 }
 
 TEST(StlTruncation, EveryPrefixOfABinaryAndAnAsciiFileLoadsSafely) {
-    for (const std::string& file : {stl_bytes::binary({kA, kB, kA}), stl_bytes::ascii({kA, kB, kA})}) {
+    for (const std::string& file :
+         {stl_bytes::binary({kA, kB, kA}), stl_bytes::ascii({kA, kB, kA})}) {
         const std::size_t full = parse(file).triangles.size();
         for (std::size_t n = 0; n <= file.size(); ++n) {
             const Parsed p = parse(file.substr(0, n), 5);
             ASSERT_LE(p.triangles.size(), full);
             // Whole facets of the file only; in ASCII the very last number may
             // run into the end of the file and be read as far as it goes.
-            const std::size_t exact = p.triangles.size() - (p.form == Stl_Form::Ascii && !p.triangles.empty());
+            const std::size_t exact =
+                p.triangles.size() - (p.form == Stl_Form::Ascii && !p.triangles.empty());
             for (std::size_t k = 0; k < exact; ++k)
                 ASSERT_TRUE(same(p.triangles[k], kA) || same(p.triangles[k], kB)) << n;
         }

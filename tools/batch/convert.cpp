@@ -58,11 +58,13 @@ Conversion convert_model(const std::string& input, const std::string& output) {
 
     std::vector<Triangle> triangles;
     Model_Bounds bounds;
-    if (read_stl_file(input.c_str(), triangles, bounds, result.console, result.warnings) != Stl_Open::Ok) {
+    if (read_stl_file(input.c_str(), triangles, bounds, result.console, result.warnings) !=
+        Stl_Open::Ok) {
         result.reason = "cannot open";
         const std::size_t colon = result.warnings.rfind(": ");
         if (colon != std::string::npos)  // the reader's "cannot open "path": why"
-            result.reason += result.warnings.substr(colon, result.warnings.find('\n', colon) - colon);
+            result.reason +=
+                result.warnings.substr(colon, result.warnings.find('\n', colon) - colon);
         result.warnings.clear();
         return result;
     }

@@ -10,9 +10,9 @@
 // convert the depth and write the BMP file atomically.
 struct Conversion {
     bool ok = false;
-    std::string reason;   // why it failed: one line, without the file name
-    std::string console;  // the reader's and the conversion's console lines
-    std::string warnings; // the reader's diagnostics about a damaged file
+    std::string reason;    // why it failed: one line, without the file name
+    std::string console;   // the reader's and the conversion's console lines
+    std::string warnings;  // the reader's diagnostics about a damaged file
 };
 
 using sizes::kViewHeight;

@@ -12,8 +12,9 @@ namespace {
 
 bool has_stl_extension(const fs::path& p) {
     std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    });
     return ext == ".stl";
 }
 
@@ -31,7 +32,8 @@ void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& 
     const auto options = fs::directory_options::skip_permission_denied;
     auto consider = [&](const fs::directory_entry& e) {
         std::error_code type_ec;
-        if (has_stl_extension(e.path()) && e.is_regular_file(type_ec)) found.push_back(e.path().string());
+        if (has_stl_extension(e.path()) && e.is_regular_file(type_ec))
+            found.push_back(e.path().string());
     };
     if (recursive) {
         // Links to folders are not followed: they could lead back up.
@@ -67,7 +69,8 @@ Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
             std::sort(found.begin(), found.end());
             models.insert(models.end(), found.begin(), found.end());
         } else {
-            models.push_back(input);  // a file named outright, whatever its name; the reader judges it
+            models.push_back(
+                input);  // a file named outright, whatever its name; the reader judges it
         }
     }
     std::set<std::string> seen_inputs;

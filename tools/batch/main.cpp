@@ -51,7 +51,8 @@ struct Options {
 };
 
 struct Run {
-    Run(const std::vector<Job>& j, const Options& o, Progress& p) : jobs(j), options(o), progress(p) {}
+    Run(const std::vector<Job>& j, const Options& o, Progress& p)
+        : jobs(j), options(o), progress(p) {}
 
     const std::vector<Job>& jobs;
     const Options& options;
@@ -102,7 +103,8 @@ void work(Run& run) {
             }
             if (run.options.verbose) {
                 run.progress.print(stdout, job.input + ":\n" + c.console);
-                if (!c.warnings.empty()) run.progress.print(stderr, prefixed(job.input, c.warnings));
+                if (!c.warnings.empty())
+                    run.progress.print(stderr, prefixed(job.input, c.warnings));
             } else if (c.ok && !c.warnings.empty()) {
                 run.progress.print(stderr, prefixed(job.input + ": warning", c.warnings));
             }
@@ -198,10 +200,12 @@ int main(int argc, char** argv) {
                    "Write NAME.bmp into DIR (created if missing) instead of beside each input")
         ->type_name("DIR");
     app.add_flag("-r,--recursive", options.recursive, "Also take the *.stl files of subfolders");
-    app.add_option("-j,--jobs", options.jobs, "Convert N files at once (default: the number of cores)")
+    app.add_option("-j,--jobs", options.jobs,
+                   "Convert N files at once (default: the number of cores)")
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
-    app.add_flag("--overwrite", options.overwrite, "Replace existing BMP files instead of skipping them");
+    app.add_flag("--overwrite", options.overwrite,
+                 "Replace existing BMP files instead of skipping them");
     app.add_flag("-v,--verbose", options.verbose,
                  "Print the reader's and the conversion's console lines for every file");
     app.set_version_flag("--version", std::string("veltrim-batch ") + VELTRIM_VERSION);

@@ -43,8 +43,10 @@ std::string problem_after_reading(const unsigned char* head, std::size_t head_le
     if (!read_as_ascii(head, head_len)) return "no facets";
     // A binary file whose 80-byte header happens to begin with "solid": the
     // reader takes it as ASCII, as the window does, and finds nothing.
-    if (head_len >= kHeadSize && declared_count(head) > 0 && size == binary_size(declared_count(head)))
-        return "no facets: it begins with \"solid\", so it is read as ASCII, but it holds binary facets";
+    if (head_len >= kHeadSize && declared_count(head) > 0 &&
+        size == binary_size(declared_count(head)))
+        return "no facets: it begins with \"solid\", so it is read as ASCII, but it holds binary "
+               "facets";
     return "no facets: an ASCII STL without a readable facet";
 }
 
