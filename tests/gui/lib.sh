@@ -235,18 +235,18 @@ wait_for_count() {  # FILE TEXT N SECONDS: waits for N lines that are exactly TE
         fail "fewer than $3 lines \"$2\" in $(basename "$1") within $4 s"
 }
 
-# expect_in_order FILE FROM_LINE SPEC...: each SPEC is "=TEXT" (the whole
-# line) or "^TEXT" (the line starts with it); the lines must occur in this
-# order after line FROM_LINE. Prints the number of the last matched line.
+# expect_in_order FILE FROM_LINE PATTERN...: each PATTERN is "=TEXT" (the
+# whole line) or "^TEXT" (the line starts with it); the lines must occur in
+# this order after line FROM_LINE. Prints the number of the last matched line.
 expect_in_order() {
-    local file=$1 at=$2 spec n; shift 2
-    for spec in "$@"; do
-        n=$(SPEC="$spec" awk -v from="$at" '
+    local file=$1 at=$2 pattern n; shift 2
+    for pattern in "$@"; do
+        n=$(PATTERN="$pattern" awk -v from="$at" '
             NR > from {
-                s = ENVIRON["SPEC"]; t = substr(s, 2)
+                s = ENVIRON["PATTERN"]; t = substr(s, 2)
                 if ((substr(s, 1, 1) == "=" && $0 == t) || (substr(s, 1, 1) == "^" && index($0, t) == 1)) { print NR; exit }
             }' "$file")
-        [ -n "$n" ] || fail "no line ${spec:0:1}\"${spec:1}\" after line $at of $(basename "$file"); it has: $(sed -n "$((at + 1)),\$p" "$file" | head -n 20 | tr '\n' '|')"
+        [ -n "$n" ] || fail "no line ${pattern:0:1}\"${pattern:1}\" after line $at of $(basename "$file"); it has: $(sed -n "$((at + 1)),\$p" "$file" | head -n 20 | tr '\n' '|')"
         at=$n
     done
     echo "$at"
@@ -404,7 +404,7 @@ bundled_samples() {
 # The program's rule: ASCII when the file starts with the five bytes "solid".
 is_ascii_stl() { [ "$(head -c 5 "$1")" = "solid" ]; }
 
-# The lines a successful Load of FILE prints, as expect_in_order specs,
+# The lines a successful Load of FILE prints, as expect_in_order patterns,
 # after the four directory lines.
 load_lines() {
     local count
@@ -417,14 +417,14 @@ load_lines() {
 # load_model FILE: runs the Load command through the real chooser and checks
 # its console lines. Prints the number of the "READ!" line.
 load_model() {
-    local file=$1 from reads specs
+    local file=$1 from reads patterns
     from=$(line_count "$OUT")
     reads=$(count_lines "$OUT" "READ!")
     click_button "$BUTTON_LOAD"
     choose_path "$LOAD_TITLE" "$file"
     wait_for_count "$OUT" "READ!" $((reads + 1)) 30
-    mapfile -t specs < <(load_lines "$file")
+    mapfile -t patterns < <(load_lines "$file")
     expect_in_order "$OUT" "$from" \
         "^dir(before):" "=dir(after):$REPO/250_test/" "=system_path:$REPO" "=path:$REPO/250_test/" \
-        "${specs[@]}"
+        "${patterns[@]}"
 }
