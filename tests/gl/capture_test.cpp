@@ -7,6 +7,7 @@
 #include "view/capture_trigger.h"
 #include "support/block_model.h"
 #include "support/temp_dir.h"
+#include "support/wavy_surface.h"
 
 namespace {
 
@@ -24,16 +25,7 @@ protected:
         Offscreen_View_Test::SetUp();
         view().triangles = block_model(kBlocks);
         ++view().model_generation;
-        Model_Bounds b;
-        for (const Triangle& t : view().triangles) {
-            b.max_x = std::max(b.max_x, t.v[0][0]);
-            b.min_x = std::min(b.min_x, t.v[0][0]);
-            b.max_y = std::max(b.max_y, t.v[0][1]);
-            b.min_y = std::min(b.min_y, t.v[0][1]);
-            b.max_z = std::max(b.max_z, t.v[0][2]);
-            b.min_z = std::min(b.min_z, t.v[0][2]);
-        }
-        view().set_bounds(b);
+        view().set_bounds(first_vertex_bounds(view().triangles));
     }
 
     // Arms a capture the way a completed Save command leaves it.
