@@ -8,10 +8,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "view/capture_trigger.h"
 #include "heightmap/image_writer.h"
+#include "heightmap/sizes.h"
 #include "model/stl_file.h"
 #include "tools/batch/stl_check.h"
+#include "view/capture_trigger.h"
 #include "view/frame.h"
 #include "view/view_state.h"
 
@@ -90,11 +91,11 @@ Conversion convert_model(const std::string& input, const std::string& output) {
     auto view = std::make_unique<View_State>();  // about 1.6 MB: not on a worker's stack
     view->azimuth = 0.0f;
     view->elevation = 90.0f;
-    draw_frame(*view, kViewWidth, kViewHeight, false);
+    draw_frame(*view, sizes::kViewWidth, sizes::kViewHeight, false);
     view->triangles = std::move(triangles);
     view->set_bounds(bounds);
     ++view->model_generation;
-    draw_frame(*view, kViewWidth, kViewHeight, true);
+    draw_frame(*view, sizes::kViewWidth, sizes::kViewHeight, true);
     // The worker's context outlives this View_State: free its buffer now,
     // or one would pile up there per model.
     view->model_geometry.release();

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "heightmap/sizes.h"
-
 // The window's Save of one model in its loaded pose, without the window:
 // read the STL file, draw the top view with the window's frame code into
 // the calling thread's current GL context (an 800 x 560 Offscreen_Context),
@@ -14,8 +12,5 @@ struct Conversion {
     std::string console;   // the reader's and the conversion's console lines
     std::string warnings;  // the reader's diagnostics about a damaged file
 };
-
-using sizes::kViewHeight;
-using sizes::kViewWidth;
 
 Conversion convert_model(const std::string& input, const std::string& output);

@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "heightmap/sizes.h"
 #include "tools/batch/convert.h"
 #include "tools/batch/jobs.h"
 #include "tools/batch/progress.h"
@@ -82,7 +83,7 @@ void work(Run& run) {
     std::unique_ptr<Offscreen_Context> context;
     {
         std::lock_guard<std::mutex> lock(run.egl_mutex);
-        context = std::make_unique<Offscreen_Context>(kViewWidth, kViewHeight);
+        context = std::make_unique<Offscreen_Context>(sizes::kViewWidth, sizes::kViewHeight);
     }
     if (!context->ok()) {
         std::lock_guard<std::mutex> lock(run.error_mutex);
