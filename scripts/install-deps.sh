@@ -12,7 +12,7 @@ packages=(
   libcli11-dev
   xvfb xauth xdotool imagemagick fonts-wqy-zenhei
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format shellcheck
   libassimp-dev
 )
 

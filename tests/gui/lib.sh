@@ -196,20 +196,26 @@ dialog_gone() { [ -z "$(xdotool search --all --onlyvisible --pid "$PID" --name "
 
 # choose_path TITLE PATH: picks PATH in the open chooser TITLE, through the
 # location field (ctrl+L) of an open dialog or the name field of a save
-# dialog (ctrl+A selects what it holds).
+# dialog (ctrl+A selects what it holds). On a loaded machine a typed key can
+# be lost, and GTK then keeps the dialog open on the wrong name: the path is
+# typed again over the field's whole text, at most three times.
 choose_path() {
-    local title=$1 path=$2
-    focus_dialog "$title" >/dev/null
-    if [ "$title" = "$SAVE_TITLE" ]; then
+    local title=$1 path=$2 try
+    for try in 1 2 3; do
+        focus_dialog "$title" >/dev/null
+        if [ "$title" != "$SAVE_TITLE" ]; then
+            xdotool key --clearmodifiers ctrl+l
+            sleep 0.2
+        fi
         xdotool key --clearmodifiers ctrl+a
-    else
-        xdotool key --clearmodifiers ctrl+l
-    fi
-    sleep 0.2
-    xdotool type --delay 10 "$path"
-    sleep 0.3
-    xdotool key Return
-    poll 10 dialog_gone "$title" || fail "the chooser \"$title\" stayed open after Return"
+        sleep 0.2
+        xdotool type --delay 10 "$path"
+        sleep 0.3
+        xdotool key Return
+        poll 8 dialog_gone "$title" && return 0
+        note "the chooser \"$title\" is still open after Return (try $try)"
+    done
+    fail "the chooser \"$title\" stayed open after Return"
 }
 
 cancel_dialog() {
