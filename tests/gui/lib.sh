@@ -121,8 +121,13 @@ start_veltrim() {
         stdbuf -oL -eL "$VELTRIM" "$@" >"$OUT" 2>"$ERR") &
     PID=$!
     poll 20 find_main_window || fail "no visible window titled \"Veltrim\" within 20 s"
+    # The window maps before its first GL frame, and two black screenshots
+    # in a row would look like a settled view: wait for the background.
+    poll 20 view_drawn || fail "the view was not drawn within 20 s of the window appearing"
     note "veltrim pid $PID, window $WIN"
 }
+
+view_drawn() { [ "$(pixel "$(shot first-frame)" $((VIEW_X + 1)) $((VIEW_Y + 1)))" != "0 0 0" ]; }
 
 find_main_window() {
     process_gone && fail "veltrim ended before its window appeared"
