@@ -58,6 +58,19 @@ TEST(ImageWriter, WritesAnEightBitGrayBmpAndLeavesNoTemporaryFile) {
     EXPECT_EQ(dir.count_entries(), 1);
 }
 
+// The bytes a fresh write of pattern base gives.
+std::string fresh_bytes(unsigned char base) {
+    Temp_Dir dir;
+    write(dir.file("fresh.bmp"), base);
+    return read_all(dir.file("fresh.bmp"));
+}
+
+// An earlier output longer than any new one, so a rewrite must also cut it.
+void longer_earlier_file(const std::string& path) {
+    ASSERT_TRUE(write(path, 1));
+    std::ofstream(path, std::ios::app) << std::string(1000, 'x');
+}
+
 // No temporary file anywhere under the folder.
 int temporaries_in(const Temp_Dir& dir) {
     int n = 0;
@@ -113,30 +126,30 @@ TEST(ImageWriter, ReplacingKeepsLinksModesAndNames) {
          }},
         {"a second hard link sees the image",
          [](const Temp_Dir& d) {
-             ASSERT_TRUE(write(d.file("out.bmp"), 1));
+             longer_earlier_file(d.file("out.bmp"));
              ASSERT_EQ(link(d.file("out.bmp").c_str(), d.file("other.bmp").c_str()), 0);
          },
          [](const Temp_Dir& d, ino_t in_place) {
-             EXPECT_TRUE(holds(d.file("other.bmp"), 9));
+             EXPECT_EQ(read_all(d.file("other.bmp")), fresh_bytes(9));
              EXPECT_EQ(lstat_of(d.file("other.bmp")).st_ino, in_place);
          }},
         {"a folder that takes no new name: the file is rewritten in place",
          [](const Temp_Dir& d) {
-             ASSERT_TRUE(write(d.file("out.bmp"), 1));
+             longer_earlier_file(d.file("out.bmp"));
              image_writer_testing::create_temporary = refuse_new_names;
          },
          [](const Temp_Dir& d, ino_t in_place) {
-             EXPECT_TRUE(holds(d.file("out.bmp"), 9));
+             EXPECT_EQ(read_all(d.file("out.bmp")), fresh_bytes(9));
              EXPECT_EQ(lstat_of(d.file("out.bmp")).st_ino, in_place);
          }},
         {"a read-only folder: the writable file is rewritten in place",
          [](const Temp_Dir& d) {
-             ASSERT_TRUE(write(d.file("out.bmp"), 1));
+             longer_earlier_file(d.file("out.bmp"));
              ASSERT_EQ(chmod(d.path().c_str(), 0555), 0);
          },
          [](const Temp_Dir& d, ino_t) {
              chmod(d.path().c_str(), 0755);
-             EXPECT_TRUE(holds(d.file("out.bmp"), 9));
+             EXPECT_EQ(read_all(d.file("out.bmp")), fresh_bytes(9));
          },
          true},
     };
@@ -267,27 +280,29 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
 }
 
 // The umask is the process's, shared by every thread: writes on several
-// threads at once must neither change it nor miss it.
+// threads at once must neither change it nor miss it. Small images and no
+// flush to disk make the writes as dense as they can be.
 TEST(ImageWriter, ParallelWritesAllGetTheModeTheUmaskGives) {
+    constexpr int kThreads = 8, kFiles = 60;
+    const auto name = [](int t, int f) {
+        return std::to_string(t) + "-" + std::to_string(f) + ".bmp";
+    };
     const mode_t old_mask = umask(027);
+    image_writer_testing::sync_to_disk = false;
     Temp_Dir dir;
-    constexpr int kThreads = 8, kFiles = 20;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&dir, t] {
+        threads.emplace_back([&, t] {
             for (int f = 0; f < kFiles; ++f)
-                write(dir.file(std::to_string(t) + "-" + std::to_string(f) + ".bmp"), 0);
+                write_image_atomically(dir.file(name(t, f)).c_str(), cv::Mat(1, 1, CV_8UC1));
         });
     for (std::thread& t : threads) t.join();
-    const mode_t mask_after = umask(old_mask);
-    EXPECT_EQ(mask_after, 027u);
+    image_writer_testing::sync_to_disk = true;
+    EXPECT_EQ(umask(old_mask), 027u);
     int wrong = 0;
     for (int t = 0; t < kThreads; ++t)
-        for (int f = 0; f < kFiles; ++f) {
-            const struct stat st =
-                lstat_of(dir.file(std::to_string(t) + "-" + std::to_string(f) + ".bmp"));
-            if ((st.st_mode & 07777) != 0640) ++wrong;
-        }
+        for (int f = 0; f < kFiles; ++f)
+            if ((lstat_of(dir.file(name(t, f))).st_mode & 07777) != 0640) ++wrong;
     EXPECT_EQ(wrong, 0) << "of " << kThreads * kFiles << " files";
 }
 
