@@ -32,9 +32,9 @@ std::map<std::string, std::vector<double>> samples_ms;
 
 std::string output_name() {
     const char* dir = std::getenv("VELTRIM_BENCH_DIR");
-    const std::filesystem::path folder =
-        dir != nullptr && *dir != '\0' ? std::filesystem::path(dir)
-                                       : std::filesystem::temp_directory_path();
+    const std::filesystem::path folder = dir != nullptr && *dir != '\0'
+                                             ? std::filesystem::path(dir)
+                                             : std::filesystem::temp_directory_path();
     return (folder / ("veltrim_image_write_bench_" + std::to_string(getpid()) + ".bmp")).string();
 }
 
