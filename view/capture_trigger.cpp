@@ -38,9 +38,10 @@ bool write_height_map(View_State& v) {
     std::fputs(lines.c_str(), stdout);
     std::fflush(stdout);
 
-    std::string error;
-    if (!write_image_atomically(v.output_path, v.image_header, error)) {
-        std::fprintf(stderr, "ERROR: could not write \"%s\": %s\n", v.output_path, error.c_str());
+    const Status written = write_image_atomically(v.output_path, v.image_header);
+    if (!written) {
+        std::fprintf(stderr, "ERROR: could not write \"%s\": %s\n", v.output_path,
+                     written.reason().c_str());
         return false;
     }
     return true;

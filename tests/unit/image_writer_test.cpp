@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <cerrno>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -21,8 +26,10 @@ cv::Mat pattern(unsigned char base) {
     return m;
 }
 
-bool equal(const cv::Mat& a, const cv::Mat& b) {
-    return a.size() == b.size() && a.type() == b.type() && cv::countNonZero(a != b) == 0;
+bool holds(const std::string& path, unsigned char base) {
+    const cv::Mat back = cv::imread(path, cv::IMREAD_UNCHANGED);
+    return back.size() == pattern(base).size() && back.type() == CV_8UC1 &&
+           cv::countNonZero(back != pattern(base)) == 0;
 }
 
 std::string read_all(const std::string& path) {
@@ -30,94 +37,273 @@ std::string read_all(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+struct stat lstat_of(const std::string& path) {
+    struct stat st {};
+    lstat(path.c_str(), &st);
+    return st;
+}
+
+Status write(const std::string& path, unsigned char base) {
+    return write_image_atomically(path.c_str(), pattern(base));
+}
+
 TEST(ImageWriter, WritesAnEightBitGrayBmpAndLeavesNoTemporaryFile) {
     Temp_Dir dir;
-    std::string error;
-    ASSERT_TRUE(write_image_atomically(dir.file("scan.bmp").c_str(), pattern(0), error)) << error;
-    const cv::Mat back = cv::imread(dir.file("scan.bmp"), cv::IMREAD_UNCHANGED);
-    EXPECT_TRUE(equal(back, pattern(0)));
+    const Status s = write(dir.file("scan.bmp"), 0);
+    ASSERT_TRUE(s) << s.reason();
+    EXPECT_TRUE(holds(dir.file("scan.bmp"), 0));
     EXPECT_EQ(read_all(dir.file("scan.bmp")).substr(0, 2), "BM");
-    EXPECT_EQ(dir.count_entries(), 1);
-    struct stat st;
-    ASSERT_EQ(stat(dir.file("scan.bmp").c_str(), &st), 0);
-    const mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask)
-        << "a new file's ordinary permissions, not the temporary's";
-}
-
-TEST(ImageWriter, ReplacesAnEarlierFileWhole) {
-    Temp_Dir dir;
-    std::string error;
-    ASSERT_TRUE(write_image_atomically(dir.file("a.bmp").c_str(), pattern(0), error));
-    ASSERT_TRUE(write_image_atomically(dir.file("a.bmp").c_str(), pattern(7), error));
-    EXPECT_TRUE(equal(cv::imread(dir.file("a.bmp"), cv::IMREAD_UNCHANGED), pattern(7)));
+    ASSERT_TRUE(write(dir.file("scan.bmp"), 7));
+    EXPECT_TRUE(holds(dir.file("scan.bmp"), 7)) << "replaced";
     EXPECT_EQ(dir.count_entries(), 1);
 }
 
-TEST(ImageWriter, FailuresSayWhyAndKeepTheEarlierFile) {
+// The bytes a fresh write of pattern base gives.
+std::string fresh_bytes(unsigned char base) {
     Temp_Dir dir;
-    std::string error;
-    ASSERT_TRUE(write_image_atomically(dir.file("keep.bmp").c_str(), pattern(3), error));
-    const std::string before = read_all(dir.file("keep.bmp"));
-
-    // A folder where the file should go.
-    ASSERT_EQ(mkdir(dir.file("folder.bmp").c_str(), 0755), 0);
-    EXPECT_FALSE(write_image_atomically(dir.file("folder.bmp").c_str(), pattern(0), error));
-    EXPECT_FALSE(error.empty());
-
-    // A folder that does not exist.
-    error.clear();
-    EXPECT_FALSE(write_image_atomically(dir.file("missing/x.bmp").c_str(), pattern(0), error));
-    EXPECT_FALSE(error.empty());
-
-    // An extension the writer does not know: nothing written, nothing left.
-    error.clear();
-    EXPECT_FALSE(write_image_atomically(dir.file("keep.nosuchformat").c_str(), pattern(0), error));
-    EXPECT_FALSE(error.empty());
-
-    EXPECT_EQ(read_all(dir.file("keep.bmp")), before);
-    EXPECT_EQ(dir.count_entries(), 2);  // keep.bmp and folder.bmp
+    write(dir.file("fresh.bmp"), base);
+    return read_all(dir.file("fresh.bmp"));
 }
 
-TEST(ImageWriter, WriteFailingMidwayKeepsTheEarlierFileAndLeavesNoTemporary) {
-    Temp_Dir dir;
-    std::string error;
-    ASSERT_TRUE(write_image_atomically(dir.file("scan.bmp").c_str(), pattern(1), error));
-    const std::string before = read_all(dir.file("scan.bmp"));
-    // In a child whose files may not grow past 20 KB, as on a full disk: the
-    // 55 KB image breaks off midway.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{20000, 20000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        std::string e;
-        const bool ok = write_image_atomically(dir.file("scan.bmp").c_str(), pattern(9), e);
-        _exit(!ok && !e.empty() ? 0 : 1);
+// An earlier output longer than any new one, so a rewrite must also cut it.
+void longer_earlier_file(const std::string& path) {
+    ASSERT_TRUE(write(path, 1));
+    std::ofstream(path, std::ios::app) << std::string(1000, 'x');
+}
+
+// No temporary file anywhere under the folder.
+int temporaries_in(const Temp_Dir& dir) {
+    int n = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+        if (e.path().filename().string().rfind(".veltrim-", 0) == 0) ++n;
+    return n;
+}
+
+int refuse_new_names(const char*) {
+    errno = EACCES;
+    return -1;
+}
+
+// Each case prepares an earlier output, writes pattern 9 over "out.bmp"
+// and checks what became of the files; in_place is the inode "out.bmp"
+// led to before, for the cases that must keep it.
+struct Replacement {
+    const char* what;
+    std::function<void(const Temp_Dir&)> prepare;
+    std::function<void(const Temp_Dir&, ino_t in_place)> check;
+    bool needs_non_root = false;
+};
+
+TEST(ImageWriter, ReplacingKeepsLinksModesAndNames) {
+    const auto real_create = image_writer_testing::create_temporary;
+    const std::vector<Replacement> cases = {
+        {"a chain of symbolic links stays, its target gets the image",
+         [](const Temp_Dir& d) {
+             ASSERT_EQ(mkdir(d.file("data").c_str(), 0755), 0);
+             ASSERT_TRUE(write(d.file("data/t.bmp"), 1));
+             ASSERT_EQ(symlink("t.bmp", d.file("data/mid").c_str()), 0);
+             ASSERT_EQ(symlink("data/mid", d.file("out.bmp").c_str()), 0);
+         },
+         [](const Temp_Dir& d, ino_t) {
+             EXPECT_TRUE(S_ISLNK(lstat_of(d.file("out.bmp")).st_mode));
+             EXPECT_TRUE(S_ISLNK(lstat_of(d.file("data/mid")).st_mode));
+             EXPECT_TRUE(holds(d.file("data/t.bmp"), 9));
+         }},
+        {"a dangling link stays and its target is created",
+         [](const Temp_Dir& d) { ASSERT_EQ(symlink("t.bmp", d.file("out.bmp").c_str()), 0); },
+         [](const Temp_Dir& d, ino_t) {
+             EXPECT_TRUE(S_ISLNK(lstat_of(d.file("out.bmp")).st_mode));
+             EXPECT_TRUE(holds(d.file("t.bmp"), 9));
+         }},
+        {"mode 0600 is kept",
+         [](const Temp_Dir& d) {
+             ASSERT_TRUE(write(d.file("out.bmp"), 1));
+             ASSERT_EQ(chmod(d.file("out.bmp").c_str(), 0600), 0);
+         },
+         [](const Temp_Dir& d, ino_t) {
+             EXPECT_EQ(lstat_of(d.file("out.bmp")).st_mode & 07777, 0600u);
+             EXPECT_TRUE(holds(d.file("out.bmp"), 9));
+         }},
+        {"a second hard link sees the image",
+         [](const Temp_Dir& d) {
+             longer_earlier_file(d.file("out.bmp"));
+             ASSERT_EQ(link(d.file("out.bmp").c_str(), d.file("other.bmp").c_str()), 0);
+         },
+         [](const Temp_Dir& d, ino_t in_place) {
+             EXPECT_EQ(read_all(d.file("other.bmp")), fresh_bytes(9));
+             EXPECT_EQ(lstat_of(d.file("other.bmp")).st_ino, in_place);
+         }},
+        {"a folder that takes no new name: the file is rewritten in place",
+         [](const Temp_Dir& d) {
+             longer_earlier_file(d.file("out.bmp"));
+             image_writer_testing::create_temporary = refuse_new_names;
+         },
+         [](const Temp_Dir& d, ino_t in_place) {
+             EXPECT_EQ(read_all(d.file("out.bmp")), fresh_bytes(9));
+             EXPECT_EQ(lstat_of(d.file("out.bmp")).st_ino, in_place);
+         }},
+        {"a read-only folder: the writable file is rewritten in place",
+         [](const Temp_Dir& d) {
+             longer_earlier_file(d.file("out.bmp"));
+             ASSERT_EQ(chmod(d.path().c_str(), 0555), 0);
+         },
+         [](const Temp_Dir& d, ino_t) {
+             chmod(d.path().c_str(), 0755);
+             EXPECT_EQ(read_all(d.file("out.bmp")), fresh_bytes(9));
+         },
+         true},
+    };
+    for (const Replacement& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needs_non_root && geteuid() == 0) {
+            std::printf("skipped as root, who writes into read-only folders: %s\n", c.what);
+            continue;
+        }
+        Temp_Dir dir;
+        c.prepare(dir);
+        struct stat before {};
+        stat(dir.file("out.bmp").c_str(), &before);
+        const Status s = write(dir.file("out.bmp"), 9);
+        image_writer_testing::create_temporary = real_create;
+        EXPECT_TRUE(s) << s.reason();
+        c.check(dir, before.st_ino);
+        EXPECT_EQ(temporaries_in(dir), 0);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure was reported";
-    EXPECT_EQ(read_all(dir.file("scan.bmp")), before);
-    EXPECT_EQ(dir.count_entries(), 1);
 }
 
-TEST(ImageWriter, FolderNobodyCanWriteIsRefusedWithAReason) {
-    std::string error;
-    EXPECT_FALSE(write_image_atomically("/proc/veltrim-test.bmp", pattern(0), error));
-    EXPECT_FALSE(error.empty());
+// Each case puts something at "out.bmp" (or names another place) that
+// must be refused with a reason, leaving every file as it was.
+struct Refusal {
+    const char* what;
+    std::function<bool(const Temp_Dir&)> prepare;  // false: cannot be set up here
+    std::string name;                              // under the folder, or absolute
+    std::string reason;                            // part of the reason
+};
+
+TEST(ImageWriter, RefusalsSayWhyAndChangeNothing) {
+    const std::vector<Refusal> cases = {
+        {"a folder", [](const Temp_Dir& d) { return mkdir(d.file("out.bmp").c_str(), 0755) == 0; },
+         "out.bmp", "is a folder"},
+        {"a pipe", [](const Temp_Dir& d) { return mkfifo(d.file("out.bmp").c_str(), 0644) == 0; },
+         "out.bmp", "is not a regular file"},
+        {"a loop of links",
+         [](const Temp_Dir& d) {
+             return symlink("b", d.file("out.bmp").c_str()) == 0 &&
+                    symlink("out.bmp", d.file("b").c_str()) == 0;
+         },
+         "out.bmp", "Too many levels of symbolic links"},
+        {"another user's link in a shared sticky folder",
+         [](const Temp_Dir& d) {
+             return mkdir(d.file("shared").c_str(), 0755) == 0 &&
+                    chmod(d.file("shared").c_str(), 01777) == 0 &&
+                    symlink("../keep.bmp", d.file("shared/out.bmp").c_str()) == 0 &&
+                    lchown(d.file("shared/out.bmp").c_str(), geteuid() + 4242, -1) == 0;
+         },
+         "shared/out.bmp", "Permission denied"},
+        {"a folder that does not exist", [](const Temp_Dir&) { return true; }, "missing/x.bmp",
+         "No such file or directory"},
+        {"an extension the writer does not know", [](const Temp_Dir&) { return true; },
+         "out.nosuchformat", "the image writer failed"},
+        {"a folder nobody can write", [](const Temp_Dir&) { return true; },
+         "/proc/veltrim-test.bmp", "No such file or directory"},
+        {"a read-only folder",
+         [](const Temp_Dir& d) { return geteuid() != 0 && mkdir(d.file("ro").c_str(), 0555) == 0; },
+         "ro/x.bmp", "Permission denied"},
+    };
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.what);
+        Temp_Dir dir;
+        ASSERT_TRUE(write(dir.file("keep.bmp"), 3));
+        if (!c.prepare(dir)) {
+            std::printf("cannot be set up here (root or not): %s\n", c.what);
+            continue;
+        }
+        const int entries = dir.count_entries();
+        const struct stat out = lstat_of(dir.file("out.bmp"));
+        const std::string name = c.name[0] == '/' ? c.name : dir.file(c.name);
+        const Status s = write(name, 0);
+        EXPECT_FALSE(s);
+        EXPECT_NE(s.reason().find(c.reason), std::string::npos) << s.reason();
+        EXPECT_EQ(s.reason().find('\n'), std::string::npos) << "one line";
+        EXPECT_EQ(s.reason().find(name), std::string::npos) << "without the name";
+        EXPECT_TRUE(holds(dir.file("keep.bmp"), 3));
+        EXPECT_EQ(dir.count_entries(), entries);
+        EXPECT_EQ(lstat_of(dir.file("out.bmp")).st_mode, out.st_mode);
+        EXPECT_EQ(temporaries_in(dir), 0);
+    }
 }
 
-TEST(ImageWriter, ReadOnlyFolderIsRefusedWithAReason) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+// Each case ends a child process in the middle of a write over an earlier
+// file: the earlier file stays and no temporary is left.
+struct Interruption {
+    const char* what;
+    void (*in_child)();
+    int exit_code;  // -1: ended by signal instead
+    int signal = 0;
+};
+
+TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
+    const std::vector<Interruption> cases = {
+        {"a write that breaks off midway, as on a full disk",
+         [] {
+             signal(SIGXFSZ, SIG_IGN);
+             rlimit limit{20000, 20000};  // the 55 KB image breaks off
+             setrlimit(RLIMIT_FSIZE, &limit);
+         },
+         0},
+        {"SIGTERM once the temporary is written",
+         [] { image_writer_testing::on_temporary_written = [] { raise(SIGTERM); }; }, -1, SIGTERM},
+        {"SIGINT once the temporary is written",
+         [] { image_writer_testing::on_temporary_written = [] { raise(SIGINT); }; }, -1, SIGINT},
+    };
+    for (const Interruption& c : cases) {
+        SCOPED_TRACE(c.what);
+        Temp_Dir dir;
+        ASSERT_TRUE(write(dir.file("scan.bmp"), 1));
+        const std::string before = read_all(dir.file("scan.bmp"));
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            c.in_child();
+            const Status s = write(dir.file("scan.bmp"), 9);
+            _exit(!s && !s.reason().empty() ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (c.exit_code >= 0)
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_code) << status;
+        else
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        EXPECT_EQ(read_all(dir.file("scan.bmp")), before);
+        EXPECT_EQ(dir.count_entries(), 1);
+    }
+}
+
+// The umask is the process's, shared by every thread: writes on several
+// threads at once must neither change it nor miss it. Small images and no
+// flush to disk make the writes as dense as they can be.
+TEST(ImageWriter, ParallelWritesAllGetTheModeTheUmaskGives) {
+    constexpr int kThreads = 8, kFiles = 60;
+    const auto name = [](int t, int f) {
+        return std::to_string(t) + "-" + std::to_string(f) + ".bmp";
+    };
+    const mode_t old_mask = umask(027);
+    image_writer_testing::sync_to_disk = false;
     Temp_Dir dir;
-    chmod(dir.path().c_str(), 0555);
-    std::string error;
-    EXPECT_FALSE(write_image_atomically(dir.file("x.bmp").c_str(), pattern(0), error));
-    EXPECT_NE(error.find("ermission"), std::string::npos) << error;
-    chmod(dir.path().c_str(), 0755);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int f = 0; f < kFiles; ++f)
+                write_image_atomically(dir.file(name(t, f)).c_str(), cv::Mat(1, 1, CV_8UC1));
+        });
+    for (std::thread& t : threads) t.join();
+    image_writer_testing::sync_to_disk = true;
+    EXPECT_EQ(umask(old_mask), 027u);
+    int wrong = 0;
+    for (int t = 0; t < kThreads; ++t)
+        for (int f = 0; f < kFiles; ++f)
+            if ((lstat_of(dir.file(name(t, f))).st_mode & 07777) != 0640) ++wrong;
+    EXPECT_EQ(wrong, 0) << "of " << kThreads * kFiles << " files";
 }
 
 }  // namespace

@@ -101,9 +101,9 @@ Conversion convert_model(const std::string& input, const std::string& output) {
     view->model_geometry.release();
 
     result.console += convert_height_map(*view);
-    std::string error;
-    if (!write_image_atomically(output.c_str(), view->image_header, error)) {
-        result.reason = "cannot write \"" + output + "\": " + error;
+    const Status written = write_image_atomically(output.c_str(), view->image_header);
+    if (!written) {
+        result.reason = "cannot write \"" + output + "\": " + written.reason();
         return result;
     }
     result.ok = true;
