@@ -6,6 +6,7 @@
 #include "app/app_globals.h"
 #include "app/commands.h"
 #include "app/file_chooser.h"
+#include "app/load_lines.h"
 #include "model/stl_file.h"
 #include "model/utf8_to_ansi.h"
 #include "platform/current_dir.h"
@@ -73,8 +74,15 @@ void load_stl() {
         std::memcpy(name, picked, length + 1);
         utf8_to_ansi(name);
         Model_Bounds bounds;
-        if (read_stl_file(name, v.triangles, bounds, out, err) == Stl_Open::Ok)
+        Stl_Report report;
+        const Status opened = read_stl_file(name, v.triangles, bounds, report);
+        if (opened) {
             v.set_bounds(bounds);
+            out = stl_form_lines(report);
+            err = stl_damage_lines(report, name);
+        } else {
+            err = stl_open_failure_line(name, opened);
+        }
         ++v.model_generation;
     }
     print(err, stderr);

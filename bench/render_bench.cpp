@@ -139,8 +139,8 @@ void load_bench(benchmark::State& state, Model_Path path, const Stl_File& file) 
         std::vector<Triangle>().swap(view->triangles);  // a first load: nothing to reuse
         const auto t0 = clock::now();
         Model_Bounds bounds;
-        std::string out, err;
-        if (read_stl_file(file.path().c_str(), view->triangles, bounds, out, err) != Stl_Open::Ok) {
+        Stl_Report report;
+        if (!read_stl_file(file.path().c_str(), view->triangles, bounds, report)) {
             state.SkipWithError(("cannot read " + file.path()).c_str());
             break;
         }

@@ -8,11 +8,13 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include "model/stl_parser.h"
+
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
 
-constexpr std::size_t kHead = 84;  // binary header and facet count
+constexpr std::size_t kHead = stl_header::kHeadSize;
 
 struct File_Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -52,23 +54,19 @@ void size_ascii_array(std::vector<Triangle>& triangles, std::size_t first_facet,
 
 }  // namespace
 
-Stl_Open read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_Bounds& bounds,
-                       std::string& out, std::string& err) {
+Status read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_Bounds& bounds,
+                     Stl_Report& report) {
     std::unique_ptr<std::FILE, File_Closer> file(std::fopen(path, "rb"));
-    if (!file) {
-        err += std::string("cannot open \"") + path + "\": " + std::strerror(errno) + "\n";
-        return Stl_Open::Cannot_Open;
-    }
+    if (!file) return Status::failed(std::strerror(errno));
     struct stat st;
-    if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
-        err += std::string("cannot open \"") + path + "\": not a regular file\n";
-        return Stl_Open::Cannot_Open;
-    }
+    if (fstat(fileno(file.get()), &st) != 0) return Status::failed(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return Status::failed("not a regular file");
     const std::size_t file_size = static_cast<std::size_t>(st.st_size);
     const std::size_t first_facet = triangles.size();
     Stl_Parser parser(triangles, file_size);
     std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
     std::size_t read = 0;
+    std::string read_error;
     for (bool first = true;; first = false) {
         const std::size_t n = std::fread(block.get(), 1, kBlock, file.get());
         read += n;
@@ -84,15 +82,13 @@ Stl_Open read_stl_file(const char* path, std::vector<Triangle>& triangles, Model
         if (parser.form() == Stl_Form::Ascii)
             size_ascii_array(triangles, first_facet, read, file_size);
         if (n < kBlock) {
-            if (std::ferror(file.get()))
-                err +=
-                    std::string("read error in \"") + path + "\": " + std::strerror(errno) + "\n";
+            if (std::ferror(file.get())) read_error = std::strerror(errno);
             break;
         }
     }
     parser.finish();
     bounds = parser.bounds();
-    out += parser.out;
-    err += parser.err;
-    return Stl_Open::Ok;
+    report = parser.report();
+    report.read_error = read_error;
+    return Status::ok();
 }

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <string>
 #include <vector>
 
-#include "model/stl_parser.h"
-
-enum class Stl_Open { Ok, Cannot_Open };
+#include "model/stl_report.h"
+#include "model/triangle.h"
+#include "platform/status.h"
 
 // Reads the STL file at path in large blocks, appending its facets to
-// triangles and its first-vertex bounds to bounds. `out` receives the
-// reader's console lines, `err` its diagnostics. Folders, devices and pipes
-// are refused like a file that cannot be opened: they have no end to trust.
-Stl_Open read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_Bounds& bounds,
-                       std::string& out, std::string& err);
+// triangles and setting bounds to their first-vertex bounds; `report`
+// says what was read. Fails only when the file cannot be opened, with the
+// reason why ("No such file or directory"): folders, devices and pipes are
+// refused too ("not a regular file"), as they have no end to trust. A read
+// error later keeps what came before and is told in report.read_error.
+Status read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_Bounds& bounds,
+                     Stl_Report& report);

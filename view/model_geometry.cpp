@@ -31,6 +31,7 @@ inline void facet_normal(const Triangle& t, float* n) {
 void draw_facets_immediately(const std::vector<Triangle>& triangles) {
     glBegin(GL_TRIANGLES);
     for (const Triangle& t : triangles) {
+        if (!is_finite_facet(t)) continue;
         float n[3];
         facet_normal(t, n);
         glNormal3fv(n);
@@ -46,6 +47,7 @@ void Model_Geometry::build(const std::vector<Triangle>& triangles, unsigned long
     stale_ = false;
     generation_ = generation;
     facets_ = triangles.size();
+    vertices_ = 0;
     fallback_ = false;
     if (buffer_ != 0) glDeleteBuffers(1, &buffer_);  // made in this same context
     buffer_ = 0;
@@ -64,8 +66,10 @@ void Model_Geometry::build(const std::vector<Triangle>& triangles, unsigned long
     bool filled = false;
     if (out != nullptr) {
         for (const Triangle& t : triangles) {
+            if (!is_finite_facet(t)) continue;
             float n[3];
             facet_normal(t, n);
+            vertices_ += 3;
             for (const float* vertex : t.v) {
                 std::memcpy(out, n, sizeof n);
                 std::memcpy(out + 3, vertex, 3 * sizeof(float));
@@ -104,7 +108,7 @@ void Model_Geometry::draw(const std::vector<Triangle>& triangles, unsigned long 
         draw_facets_immediately(triangles);
         return;
     }
-    if (buffer_ == 0) return;  // no facets
+    if (buffer_ == 0 || vertices_ == 0) return;  // no facets to draw
 
     // Leaves the current colour alone (the plate is drawn in it); the
     // current normal is left undefined, and nothing lit follows without
@@ -114,7 +118,7 @@ void Model_Geometry::draw(const std::vector<Triangle>& triangles, unsigned long 
     glVertexPointer(3, GL_FLOAT, kStride, reinterpret_cast<const void*>(3 * sizeof(float)));
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_VERTEX_ARRAY);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(facets_ * 3));
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices_));
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glBindBuffer(GL_ARRAY_BUFFER, 0);

@@ -15,6 +15,8 @@ enum class Model_Path {
 // The model's facets kept in a GL vertex buffer between frames: each facet
 // as three vertices that carry its unnormalised normal (B-A)x(C-A), the very
 // values immediate mode would send, so both paths draw the same pixels.
+// Neither path sends a facet with an infinite or NaN coordinate: the model
+// keeps such facets as read, but they have no place on the screen.
 //
 // The buffer is refilled when the model generation changes and forgotten
 // when the GL context is new. Destruction leaves it alone (the owner's
@@ -52,9 +54,10 @@ private:
     // Also compared, so a replacement whose generation was not counted still
     // cannot draw the old model's facets.
     std::size_t facets_ = 0;
-    bool fallback_ = false;  // the buffer could not be had: draw immediately
+    std::size_t vertices_ = 0;  // in the buffer: three for each finite facet
+    bool fallback_ = false;     // the buffer could not be had: draw immediately
     unsigned long builds_ = 0;
 };
 
-// Sends every facet by glBegin/glEnd, normals computed on the way.
+// Sends every finite facet by glBegin/glEnd, normals computed on the way.
 void draw_facets_immediately(const std::vector<Triangle>& triangles);

@@ -55,8 +55,9 @@ protected:
     void load_file(const std::string& path) {
         std::vector<Triangle> t;
         Model_Bounds b;
-        std::string out, err;
-        ASSERT_EQ(read_stl_file(path.c_str(), t, b, out, err), Stl_Open::Ok) << err;
+        Stl_Report report;
+        const Status opened = read_stl_file(path.c_str(), t, b, report);
+        ASSERT_TRUE(opened) << opened.reason();
         ASSERT_FALSE(t.empty());
         view().triangles = std::move(t);
         view().set_bounds(b);

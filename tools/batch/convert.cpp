@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/load_lines.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
 #include "model/stl_file.h"
@@ -59,16 +60,14 @@ Conversion convert_model(const std::string& input, const std::string& output) {
 
     std::vector<Triangle> triangles;
     Model_Bounds bounds;
-    if (read_stl_file(input.c_str(), triangles, bounds, result.console, result.warnings) !=
-        Stl_Open::Ok) {
-        result.reason = "cannot open";
-        const std::size_t colon = result.warnings.rfind(": ");
-        if (colon != std::string::npos)  // the reader's "cannot open "path": why"
-            result.reason +=
-                result.warnings.substr(colon, result.warnings.find('\n', colon) - colon);
-        result.warnings.clear();
+    Stl_Report report;
+    const Status opened = read_stl_file(input.c_str(), triangles, bounds, report);
+    if (!opened) {
+        result.reason = "cannot open: " + opened.reason();
         return result;
     }
+    result.console = stl_form_lines(report);
+    result.warnings = stl_damage_lines(report, input.c_str());
     result.reason = stl_check::problem_after_reading(head, head_len, size, triangles.size());
     if (!result.reason.empty()) return result;
 

@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <string>
 
-// Whether a file is an STL model worth converting. The reader itself refuses
+#include "model/stl_header.h"
+
+// Whether a file is an STL model worth converting, from the head that
+// model/stl_header.h decodes for the reader too. The reader itself refuses
 // nothing: it reads a file whose first five bytes are "solid" as ASCII and
 // any other as binary, and keeps whatever facets it finds. The converter is
 // stricter, so that a damaged file is reported instead of drawn in part:
@@ -18,9 +21,7 @@
 // reason, worded for a line that also names the file.
 namespace stl_check {
 
-constexpr std::size_t kHeadSize = 84;
-
-bool read_as_ascii(const unsigned char* head, std::size_t head_len);
+constexpr std::size_t kHeadSize = stl_header::kHeadSize;
 
 // Before reading, from the first bytes (at most kHeadSize) and the size.
 std::string problem_before_reading(const unsigned char* head, std::size_t head_len,
