@@ -39,19 +39,13 @@ void mark_below(const Point& a, const Point& b, const Point& c, std::vector<bool
     const double ia = column(a.x), ib = column(b.x), ic = column(c.x);
     const double ja = row(a.z), jb = row(b.z), jc = row(c.z);
     const int i0 = std::max(0, static_cast<int>(std::ceil(std::min({ia, ib, ic}))));
-    const int i1 = std::min(kCaptureWidth - 1, static_cast<int>(std::floor(std::max({ia, ib, ic}))));
+    const int i1 =
+        std::min(kCaptureWidth - 1, static_cast<int>(std::floor(std::max({ia, ib, ic}))));
     const int j0 = std::max(0, static_cast<int>(std::ceil(std::min({ja, jb, jc}))));
     const int j1 =
         std::min(kCaptureHeight - 1, static_cast<int>(std::floor(std::max({ja, jb, jc}))));
     const double area = (ib - ia) * (jc - ja) - (ic - ia) * (jb - ja);
-    if (area == 0.0) {  // seen edge-on from above: its lowest corner stands for it
-        const Point& low = a.y <= b.y && a.y <= c.y ? a : (b.y <= c.y ? b : c);
-        const int i = static_cast<int>(std::lround(column(low.x)));
-        const int j = static_cast<int>(std::lround(row(low.z)));
-        if (i >= 0 && i < kCaptureWidth && j >= 0 && j < kCaptureHeight)
-            marked[static_cast<std::size_t>(j) * kCaptureWidth + i] = true;
-        return;
-    }
+    if (area == 0.0) return;  // seen edge-on from above: covers no pixel centre
     for (int j = j0; j <= j1; ++j)
         for (int i = i0; i <= i1; ++i) {
             const double wa = ((ib - i) * (jc - j) - (ic - i) * (jb - j)) / area;

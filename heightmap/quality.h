@@ -23,7 +23,8 @@ void count_gray_problems(const unsigned char* gray, Quality& quality);
 // seen at the top view. `facets` holds `count` facets of 9 floats (three
 // vertices x, y, z); `to_plate` is the column-major 4 x 4 transform from
 // model coordinates to the plate frame. The plate hides such parts from the
-// depth buffer, so they are found from the geometry, on pixel centres.
+// depth buffer, so they are found from the geometry, on pixel centres;
+// a facet seen edge-on from above covers none.
 int count_below_plate(const float* facets, std::size_t count, const double* to_plate);
 
 // "1200 pixels clipped at 255 ...; ..." naming only what occurred; empty

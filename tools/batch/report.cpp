@@ -21,7 +21,7 @@ std::string csv_text(const std::vector<Report_Row>& rows) {
     std::string text =
         "input,output,status,facets,form,real length,clipped pixels,cut,below plate,message\r\n";
     for (const Report_Row& r : rows) {
-        const std::string* cells[] = {&r.input,       &r.output,  &r.status, &r.facets,
+        const std::string* cells[] = {&r.input,       &r.output,      &r.status,  &r.facets,
                                       &r.form,        &r.real_length, &r.clipped, &r.cut,
                                       &r.below_plate, &r.message};
         bool first = true;

@@ -90,8 +90,8 @@ void catch_signals() {
 
 int stop_signal() { return g_signal.load(); }
 
-Report_Row unconverted_row(const std::string& input, const std::string& output,
-                           const char* status, const std::string& message) {
+Report_Row unconverted_row(const std::string& input, const std::string& output, const char* status,
+                           const std::string& message) {
     Report_Row row;
     row.input = input;
     row.output = output;
@@ -202,6 +202,7 @@ bool run_first_pass(const Options& options, std::vector<Report_Row>& rows, Tally
     if (run.tally.converted > 0)
         std::fprintf(stderr, " (%.1f files/s)", run.tally.converted / seconds);
     std::fprintf(stderr, "\n");
-    if (g_signal != 0) std::fprintf(stderr, "interrupted: %zu not converted\n", todo.size() - taken);
+    if (g_signal != 0)
+        std::fprintf(stderr, "interrupted: %zu not converted\n", todo.size() - taken);
     return true;
 }

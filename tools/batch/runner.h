@@ -23,8 +23,8 @@ struct Tally {
 Report_Row convert_job(const Job& job, const Options& options, Progress& progress, Tally& tally);
 
 // The row of a model that was not converted.
-Report_Row unconverted_row(const std::string& input, const std::string& output,
-                           const char* status, const std::string& message);
+Report_Row unconverted_row(const std::string& input, const std::string& output, const char* status,
+                           const std::string& message);
 
 // Every input of the command line, converted with options.jobs workers, one
 // row each in rows. Returns false only when the output folder cannot be made.

@@ -97,8 +97,9 @@ void read_events(int fd, const std::map<int, std::string>& folders,
             const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
             if (e->mask & IN_Q_OVERFLOW)
-                std::fprintf(stderr, "veltrim-batch: note: too many events at once; some files "
-                                     "may need to be copied again\n");
+                std::fprintf(stderr,
+                             "veltrim-batch: note: too many events at once; some files "
+                             "may need to be copied again\n");
             const auto folder = folders.find(e->wd);
             if (e->len == 0 || (e->mask & IN_ISDIR) || folder == folders.end()) continue;
             const std::string name = e->name;
