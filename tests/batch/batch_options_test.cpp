@@ -107,9 +107,8 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     put(dir_.file("in/normal.stl"), stl_bytes::ascii(normal));
     // Five times as tall: 51 units and more above the plate, and the
     // lower half of the relief under it once centred.
-    put(dir_.file("in/tall.stl"), stl_bytes::binary(transformed(normal, [](float* v) {
-            v[1] *= 5;
-        })));
+    put(dir_.file("in/tall.stl"),
+        stl_bytes::binary(transformed(normal, [](float* v) { v[1] *= 5; })));
     put(dir_.file("in/wide.stl"), stl_bytes::binary(transformed(normal, [](float* v) {
             v[2] *= 2;  // about 230 units across a 150-unit window
         })));
@@ -152,24 +151,28 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     }
     const std::string n = std::to_string(normal.size());
     const std::vector<std::string> kept = by_name["kept.stl"], broken = by_name["broken.stl"];
-    EXPECT_EQ(std::vector<std::string>(by_name["normal.stl"].begin() + 2, by_name["normal.stl"].begin() + 5),
+    EXPECT_EQ(std::vector<std::string>(by_name["normal.stl"].begin() + 2,
+                                       by_name["normal.stl"].begin() + 5),
               (std::vector<std::string>{"converted", n, "ascii"}));
-    EXPECT_EQ(std::vector<std::string>(by_name["normal.stl"].begin() + 6, by_name["normal.stl"].end()),
-              (std::vector<std::string>{"0", "no", "no", ""}));
-    EXPECT_EQ(std::vector<std::string>(by_name["tall.stl"].begin() + 6, by_name["tall.stl"].begin() + 9),
-              (std::vector<std::string>{std::to_string(clipped), "no", "yes"}));
-    EXPECT_EQ(std::vector<std::string>(by_name["wide.stl"].begin() + 6, by_name["wide.stl"].begin() + 9),
-              (std::vector<std::string>{"0", "yes", "no"}));
+    EXPECT_EQ(
+        std::vector<std::string>(by_name["normal.stl"].begin() + 6, by_name["normal.stl"].end()),
+        (std::vector<std::string>{"0", "no", "no", ""}));
+    EXPECT_EQ(
+        std::vector<std::string>(by_name["tall.stl"].begin() + 6, by_name["tall.stl"].begin() + 9),
+        (std::vector<std::string>{std::to_string(clipped), "no", "yes"}));
+    EXPECT_EQ(
+        std::vector<std::string>(by_name["wide.stl"].begin() + 6, by_name["wide.stl"].begin() + 9),
+        (std::vector<std::string>{"0", "yes", "no"}));
     EXPECT_GT(std::stod(by_name["tall.stl"][5]), 51.0) << "the real length passes the clip";
     EXPECT_NEAR(std::stod(by_name["normal.stl"][5]), 29.6, 3.0);
     EXPECT_EQ(kept[1], dir_.file("out/kept.bmp"));
     EXPECT_EQ(kept[2], "skipped");
+    EXPECT_EQ(kept[9], "\"" + kept[1] + "\" exists (--overwrite replaces it)") << "quotes kept";
     EXPECT_EQ(broken[2], "failed");
     EXPECT_EQ(broken[4], "ascii");
     EXPECT_EQ(broken[9], "no facets: an ASCII STL without a readable facet");
     EXPECT_EQ(broken[3], "0");
-    EXPECT_EQ(files_in(dir_.path()),
-              (std::vector<std::string>{"in", "out", "report, run 1.csv"}))
+    EXPECT_EQ(files_in(dir_.path()), (std::vector<std::string>{"in", "out", "report, run 1.csv"}))
         << "no temporary file left";
 }
 
@@ -187,10 +190,11 @@ void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms
 TEST_F(Batch_Options, WatchConvertsAFileOnceItsLastWriterClosedIt) {
     ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
     const std::string err = dir_.file("err"), report = dir_.file("report.csv");
-    const pid_t pid = start_batch(
-        {"--watch", "--report", report, "-o", dir_.file("out"), dir_.file("in")},
-        dir_.file("out.txt"), err);
-    ASSERT_TRUE(wait_until([&] { return slurp(err).find("watching 1 folder") != std::string::npos; }, 20))
+    const pid_t pid =
+        start_batch({"--watch", "--report", report, "-o", dir_.file("out"), dir_.file("in")},
+                    dir_.file("out.txt"), err);
+    ASSERT_TRUE(
+        wait_until([&] { return slurp(err).find("watching 1 folder") != std::string::npos; }, 20))
         << slurp(err);
 
     // Written in slow chunks by one writer, then finished by a second one
@@ -216,7 +220,9 @@ TEST_F(Batch_Options, WatchConvertsAFileOnceItsLastWriterClosedIt) {
     put(dir_.file("moved.tmp"), insole_bytes(3000, 5));
     ASSERT_EQ(rename(dir_.file("moved.tmp").c_str(), dir_.file("in/moved.STL").c_str()), 0);
 
-    EXPECT_TRUE(wait_until([&] { return exists(dir_.file("out/slow.bmp")) && exists(dir_.file("out/moved.bmp")); }, 20))
+    EXPECT_TRUE(wait_until(
+        [&] { return exists(dir_.file("out/slow.bmp")) && exists(dir_.file("out/moved.bmp")); },
+        20))
         << slurp(err);
     pause_ms(500);  // time for a second, wrong conversion
     kill(pid, SIGTERM);

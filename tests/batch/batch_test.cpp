@@ -220,10 +220,26 @@ TEST(BatchCommandLine, UsageErrorsExitTwoHelpAndVersionExitZero) {
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(no arguments)" : args[0]);
         EXPECT_FALSE(r.err.empty());
     }
+    // Placement and watch mistakes name the option and what is wrong.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> explained = {
+        {{"--rotate", "x", "a.stl"}, "--rotate: \"x\": expected AXIS:DEG, such as x:-90\n"},
+        {{"--rotate", "x:-90,w:5", "a.stl"}, "--rotate: \"w:5\": the axis must be x, y or z\n"},
+        {{"--rotate", "y:90deg", "a.stl"},
+         "--rotate: \"y:90deg\": the angle must be a number of degrees\n"},
+        {{"--rotate", "z:inf", "a.stl"},
+         "--rotate: \"z:inf\": the angle must be a number of degrees\n"},
+        {{"--rotate", "x:1,", "a.stl"}, "--rotate: \"\": expected AXIS:DEG, such as x:-90\n"},
+        {{"--watch", "a.stl"}, "--watch: no folder among the inputs\n"}};
+    for (const auto& [args, message] : explained) {
+        const Batch_Run e = run_batch(args);
+        EXPECT_EQ(e.status, 2) << args[1];
+        EXPECT_EQ(e.err, message);
+    }
     Batch_Run r = run_batch({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage:"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("--overwrite"), std::string::npos) << r.out;
+    for (const char* option : {"--overwrite", "--rotate", "--report", "--watch"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
     r = run_batch({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "veltrim-batch " VELTRIM_VERSION "\n");

@@ -69,8 +69,8 @@ TEST(Quality, PixelsUnderTheModelBelowThePlateAreCounted) {
         EXPECT_EQ(height_map::count_below_plate(f.data(), 2, c.to_plate), c.below) << c.name;
     }
     // A facet sloping through the plate: only the part under it counts.
-    const std::vector<float> slope = {0, -32.5f, 0, 20, -12.5f, 0, 20, -12.5f, 1, 20, -12.5f, 1,
-                                      0, -32.5f, 1, 0, -32.5f, 0};
+    const std::vector<float> slope = {0,  -32.5f, 0, 20, -12.5f, 0, 20, -12.5f, 1,
+                                      20, -12.5f, 1, 0,  -32.5f, 1, 0,  -32.5f, 0};
     EXPECT_EQ(height_map::count_below_plate(slope.data(), 2, identity), 10) << "x 0..10 of 0..20";
 }
 
