@@ -197,6 +197,14 @@ TEST_F(Batch_Options, WatchConvertsAFileOnceItsLastWriterClosedIt) {
         wait_until([&] { return slurp(err).find("watching 1 folder") != std::string::npos; }, 20))
         << slurp(err);
 
+    // A file gone before it could be read is reported, and the watch goes on.
+    put(dir_.file("gone.tmp"), insole_bytes(1000, 1));
+    ASSERT_EQ(rename(dir_.file("gone.tmp").c_str(), dir_.file("in/gone.stl").c_str()), 0);
+    ASSERT_EQ(unlink(dir_.file("in/gone.stl").c_str()), 0);
+    EXPECT_TRUE(wait_until(
+        [&] { return slurp(err).find("gone.stl: cannot open") != std::string::npos; }, 20))
+        << slurp(err);
+
     // Written in slow chunks by one writer, then finished by a second one
     // that opened the file before the first closed it: the first close is
     // no sign of a complete file.
@@ -226,7 +234,7 @@ TEST_F(Batch_Options, WatchConvertsAFileOnceItsLastWriterClosedIt) {
         << slurp(err);
     pause_ms(500);  // time for a second, wrong conversion
     kill(pid, SIGTERM);
-    EXPECT_EQ(wait_for(pid), 0) << slurp(err);
+    EXPECT_EQ(wait_for(pid, 20), 1) << "the gone file failed: " << slurp(err);
     const std::string log = slurp(err);
     EXPECT_EQ(count_lines_with(log, "slow.stl -> "), 1) << log;
     EXPECT_EQ(count_lines_with(log, "moved.STL -> "), 1) << log;
@@ -234,6 +242,7 @@ TEST_F(Batch_Options, WatchConvertsAFileOnceItsLastWriterClosedIt) {
     EXPECT_EQ(files_in(dir_.file("out")), (std::vector<std::string>{"moved.bmp", "slow.bmp"}));
     EXPECT_EQ(files_in(dir_.file("in")), (std::vector<std::string>{"moved.STL", "slow.stl"}));
     EXPECT_EQ(count_lines_with(slurp(report), ",converted,"), 2) << slurp(report);
+    EXPECT_EQ(count_lines_with(slurp(report), "gone.stl,"), 1) << slurp(report);
     EXPECT_EQ(files_in(dir_.path()),
               (std::vector<std::string>{"err", "in", "out", "out.txt", "report.csv"}));
 }

@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,11 +79,21 @@ inline pid_t start_batch(const std::vector<std::string>& args, const std::string
     return pid;
 }
 
-// Its exit status once it ends; -1 if it did not exit normally.
-inline int wait_for(pid_t pid) {
+// Its exit status once it ends; -1 if it did not exit normally, -2 if it
+// was still running after `seconds` (it is then killed).
+inline int wait_for(pid_t pid, double seconds = 600) {
     int wstatus = 0;
-    if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
-        return WEXITSTATUS(wstatus);
+    for (double waited = 0; pid > 0; waited += 0.02) {
+        const pid_t done = waitpid(pid, &wstatus, WNOHANG);
+        if (done == pid) return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+        if (done < 0) return -1;
+        if (waited > seconds) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            return -2;
+        }
+        usleep(20000);
+    }
     return -1;
 }
 
