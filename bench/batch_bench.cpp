@@ -1,7 +1,9 @@
 // Throughput of veltrim-batch: a folder of generated insole models converted
 // with -j 1 and with -j 2, in files per second, and the ratio of the two
 // measured in the same run. VELTRIM_BENCH_SHORT=1 makes a small folder so CI
-// can run it in seconds. Usage: batch_bench [path/to/veltrim-batch]
+// can run it in seconds. A second program (an earlier build, say) is timed
+// with -j 1 in the same run, alternating with ours, and the ratio printed.
+// Usage: batch_bench [path/to/veltrim-batch [path/to/baseline-veltrim-batch]]
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +50,7 @@ double timed_run(const std::string& program, const std::vector<std::string>& arg
 
 int main(int argc, char** argv) {
     const std::string program = argc > 1 ? argv[1] : VELTRIM_BATCH;
+    const std::string baseline = argc > 2 ? argv[2] : "";
     const char* short_env = std::getenv("VELTRIM_BENCH_SHORT");
     const bool short_mode = short_env != nullptr && std::strcmp(short_env, "0") != 0;
     const int models = short_mode ? 6 : 40;
@@ -74,13 +77,15 @@ int main(int argc, char** argv) {
                 program.c_str());
 
     // Best of `repeats` for each, alternating so both see the same machine.
-    double best[2] = {1e30, 1e30};
-    const int jobs[2] = {1, 2};
+    double best[3] = {1e30, 1e30, 1e30};
+    const int jobs[3] = {1, 2, 1};
+    const std::string programs[3] = {program, program, baseline};
+    const int runs = baseline.empty() ? 2 : 3;
     bool ok = true;
     for (int r = 0; r < repeats && ok; ++r)
-        for (int k = 0; k < 2 && ok; ++k) {
+        for (int k = 0; k < runs && ok; ++k) {
             const double s = timed_run(
-                program,
+                programs[k],
                 {"-j", std::to_string(jobs[k]), "--overwrite", "-o", out.string(), in.string()},
                 (root / "log").string());
             if (s < 0) {
@@ -103,5 +108,8 @@ int main(int argc, char** argv) {
         std::printf("-j %d: %6.2f s  %6.1f files/s  (best of %d, process start included)\n",
                     jobs[k], best[k], models / best[k], repeats);
     std::printf("-j 2 / -j 1 throughput: %.2fx\n", best[0] / best[1]);
+    if (!baseline.empty())
+        std::printf("baseline %s -j 1: %6.1f files/s; ours / baseline: %.2fx\n", baseline.c_str(),
+                    models / best[2], best[2] / best[0]);
     return 0;
 }

@@ -33,10 +33,36 @@ std::string convert_height_map(View_State& v) {
     return lines;
 }
 
+height_map::Quality assess_capture(const View_State& v) {
+    height_map::Quality q;
+    height_map::count_gray_problems(v.gray_samples, q);
+    // The frame's transform of a vertex, composed in double: model_matrix,
+    // then the scale, then the centring on the bounds.
+    const double* m = v.model_matrix;
+    const float centre[3] = {-(v.max_x + v.min_x) / 2, -(v.max_y + v.min_y) / 2,
+                             -(v.max_z + v.min_z) / 2};
+    double to_plate[16];
+    for (int col = 0; col < 3; ++col)
+        for (int row = 0; row < 4; ++row)
+            to_plate[col * 4 + row] = m[col * 4 + row] * v.model_scale[col];
+    for (int row = 0; row < 4; ++row) {
+        double t = m[12 + row];
+        for (int col = 0; col < 3; ++col) t += to_plate[col * 4 + row] * centre[col];
+        to_plate[12 + row] = t;
+    }
+    static_assert(sizeof(Triangle) == 9 * sizeof(float), "facets are read as 9 floats each");
+    if (!v.triangles.empty())
+        q.below_plate =
+            height_map::count_below_plate(&v.triangles[0].v[0][0], v.triangles.size(), to_plate);
+    return q;
+}
+
 bool write_height_map(View_State& v) {
     const std::string lines = convert_height_map(v);
     std::fputs(lines.c_str(), stdout);
     std::fflush(stdout);
+    const height_map::Quality quality = assess_capture(v);
+    if (quality.any()) std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
 
     const Status written = write_image_atomically(v.output_path, v.image_header);
     if (!written) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "heightmap/quality.h"
+
 #include "view/view_state.h"
 
 // End of every frame: counts frames drawn at exactly the top view while a
@@ -13,6 +15,14 @@ void run_capture_trigger(View_State& view);
 // nothing, so the batch converter can keep them to itself.
 std::string convert_height_map(View_State& view);
 
+// What the last conversion lost: clipped and cut samples from
+// view.gray_samples, parts under the plate from the model as the frame
+// places it (model_matrix, model_scale, centred on the bounds) at the top
+// view. Changes nothing.
+height_map::Quality assess_capture(const View_State& view);
+
 // convert_height_map, its console lines on standard output, and the image
-// written under view.output_path. Returns whether the file was written.
+// written under view.output_path, then one "WARNING: " line on standard
+// error when assess_capture finds a loss. Returns whether the file was
+// written.
 bool write_height_map(View_State& view);

@@ -3,102 +3,15 @@
 // folders and the command line.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/commands.h"
-#include "batch/insole_model.h"
+#include "batch/batch_run.h"
 #include "support/offscreen_view.h"
-#include "support/stl_bytes.h"
-#include "support/temp_dir.h"
 
 namespace {
-
-struct Batch_Run {
-    int status = -1;  // exit status; -1 if it did not exit normally
-    std::string out, err;
-
-    // The standard error lines that mention `what`.
-    int lines_with(const std::string& what) const {
-        int n = 0;
-        std::istringstream in(err);
-        for (std::string line; std::getline(in, line);)
-            if (line.find(what) != std::string::npos) ++n;
-        return n;
-    }
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Runs the built veltrim-batch with DISPLAY unset (or set to `display`).
-Batch_Run run_batch(const std::vector<std::string>& args, const char* display = nullptr) {
-    Temp_Dir logs;
-    const std::string out_path = logs.file("out"), err_path = logs.file("err");
-    std::vector<std::string> strings = {VELTRIM_BATCH};
-    strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : strings) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    // The environment is made before fork: between fork and exec only
-    // async-signal-safe calls are allowed, and the GL driver has threads.
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0)
-            env.push_back(*e);
-    if (display) env.push_back(std::string("DISPLAY=") + display);
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(&e[0]);
-    envp.push_back(nullptr);
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    Batch_Run r;
-    int wstatus = 0;
-    if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
-        r.status = WEXITSTATUS(wstatus);
-    r.out = slurp(out_path);
-    r.err = slurp(err_path);
-    return r;
-}
-
-std::vector<std::string> files_in(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string insole_bytes(std::size_t facets, unsigned variant) {
-    return stl_bytes::binary(insole_model(facets, variant));
-}
 
 // ---------------------------------------------------------------------------
 // The window's Save, driven offscreen: shown with its first frames, Load STL
@@ -307,10 +220,26 @@ TEST(BatchCommandLine, UsageErrorsExitTwoHelpAndVersionExitZero) {
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(no arguments)" : args[0]);
         EXPECT_FALSE(r.err.empty());
     }
+    // Placement and watch mistakes name the option and what is wrong.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> explained = {
+        {{"--rotate", "x", "a.stl"}, "--rotate: \"x\": expected AXIS:DEG, such as x:-90\n"},
+        {{"--rotate", "x:-90,w:5", "a.stl"}, "--rotate: \"w:5\": the axis must be x, y or z\n"},
+        {{"--rotate", "y:90deg", "a.stl"},
+         "--rotate: \"y:90deg\": the angle must be a number of degrees\n"},
+        {{"--rotate", "z:inf", "a.stl"},
+         "--rotate: \"z:inf\": the angle must be a number of degrees\n"},
+        {{"--rotate", "x:1,", "a.stl"}, "--rotate: \"\": expected AXIS:DEG, such as x:-90\n"},
+        {{"--watch", "a.stl"}, "--watch: no folder among the inputs\n"}};
+    for (const auto& [args, message] : explained) {
+        const Batch_Run e = run_batch(args);
+        EXPECT_EQ(e.status, 2) << args[1];
+        EXPECT_EQ(e.err, message);
+    }
     Batch_Run r = run_batch({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage:"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("--overwrite"), std::string::npos) << r.out;
+    for (const char* option : {"--overwrite", "--rotate", "--report", "--watch"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
     r = run_batch({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "veltrim-batch " VELTRIM_VERSION "\n");

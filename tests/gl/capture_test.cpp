@@ -44,11 +44,15 @@ TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMap) {
     const std::string path = dir_.file("blocks.bmp");
     arm(path);
     testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     frame(9);
     EXPECT_FALSE(exists(path)) << "nine frames do not write";
     EXPECT_EQ(view().frame_count, 9);
     frame();
     const std::string console = testing::internal::GetCapturedStdout();
+    // The 60-unit block, 20 x 10 pixels, is the only loss: one line.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "WARNING: 200 pixels clipped at 255 (51 units or more above the plate)\n");
     ASSERT_TRUE(exists(path));
     EXPECT_FALSE(view().capture_pending);
     EXPECT_EQ(view().frame_count, 0);

@@ -1,6 +1,7 @@
 #include "tools/batch/convert.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/load_lines.h"
+#include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
 #include "model/stl_file.h"
@@ -19,57 +21,84 @@
 
 namespace {
 
+Status from_errno(const char* what) {
+    return Status::failed(std::string(what) + std::strerror(errno));
+}
+
 // The size and the first bytes, for the checks that come before reading.
-bool peek(const std::string& path, std::uint64_t& size, unsigned char* head, std::size_t& head_len,
-          std::string& reason) {
+Status peek(const std::string& path, std::uint64_t& size, unsigned char* head,
+            std::size_t& head_len) {
     const int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) {
-        reason = std::string("cannot open: ") + std::strerror(errno);
-        return false;
-    }
+    if (fd < 0) return from_errno("cannot open: ");
     struct stat st;
-    bool ok = fstat(fd, &st) == 0;
-    if (!ok) {
-        reason = std::string("cannot open: ") + std::strerror(errno);
+    Status s;
+    if (fstat(fd, &st) != 0) {
+        s = from_errno("cannot open: ");
     } else if (!S_ISREG(st.st_mode)) {
-        reason = "cannot open: not a regular file";
-        ok = false;
+        s = Status::failed("cannot open: not a regular file");
     } else {
         size = static_cast<std::uint64_t>(st.st_size);
         const ssize_t n = pread(fd, head, stl_check::kHeadSize, 0);
-        if (n < 0) {
-            reason = std::string("cannot read: ") + std::strerror(errno);
-            ok = false;
-        }
+        if (n < 0) s = from_errno("cannot read: ");
         head_len = n < 0 ? 0 : static_cast<std::size_t>(n);
     }
     close(fd);
-    return ok;
+    return s;
+}
+
+Status checked(const std::string& problem) {
+    return problem.empty() ? Status::ok() : Status::failed(problem);
+}
+
+// The one call of the STL reader. peek has just opened the file, so a
+// refusal here means it went away or changed in between.
+Status read_model(const std::string& input, std::vector<Triangle>& triangles, Model_Bounds& bounds,
+                  std::string& console, std::string& warnings) {
+    Stl_Report report;
+    const Status opened = read_stl_file(input.c_str(), triangles, bounds, report);
+    if (!opened) return Status::failed("cannot open: " + opened.reason());
+    console += stl_form_lines(report);
+    warnings += stl_damage_lines(report, input.c_str());
+    return Status::ok();
+}
+
+// The one call of the image writer.
+Status write_bmp(const std::string& output, const cv::Mat& image) {
+    const Status written = write_image_atomically(output.c_str(), image);
+    if (!written) return Status::failed("cannot write \"" + output + "\": " + written.reason());
+    return Status::ok();
+}
+
+void pend_rotation(View_State& view, const Rotation& r) {
+    view.spin_angle = r.degrees;
+    view.spin_axis[0] = r.axis == 'x' ? 1.0f : 0.0f;
+    view.spin_axis[1] = r.axis == 'y' ? 1.0f : 0.0f;
+    view.spin_axis[2] = r.axis == 'z' ? 1.0f : 0.0f;
 }
 
 }  // namespace
 
-Conversion convert_model(const std::string& input, const std::string& output) {
+Conversion convert_model(const std::string& input, const std::string& output,
+                         const std::vector<Rotation>& rotations) {
     Conversion result;
     std::uint64_t size = 0;
     unsigned char head[stl_check::kHeadSize] = {};
     std::size_t head_len = 0;
-    if (!peek(input, size, head, head_len, result.reason)) return result;
-    result.reason = stl_check::problem_before_reading(head, head_len, size);
-    if (!result.reason.empty()) return result;
+    result.status = peek(input, size, head, head_len);
+    if (!result.status) return result;
+    result.status = checked(stl_check::problem_before_reading(head, head_len, size));
+    if (!result.status) return result;
+    result.form = stl_header::form(head, head_len) == Stl_Form::Ascii ? "ascii" : "binary";
 
     std::vector<Triangle> triangles;
     Model_Bounds bounds;
-    Stl_Report report;
-    const Status opened = read_stl_file(input.c_str(), triangles, bounds, report);
-    if (!opened) {
-        result.reason = "cannot open: " + opened.reason();
-        return result;
-    }
-    result.console = stl_form_lines(report);
-    result.warnings = stl_damage_lines(report, input.c_str());
-    result.reason = stl_check::problem_after_reading(head, head_len, size, triangles.size());
-    if (!result.reason.empty()) return result;
+    result.status = read_model(input, triangles, bounds, result.console, result.warnings);
+    if (!result.status) return result;
+    result.read = true;
+    result.facets = triangles.size();
+    result.status =
+        checked(stl_check::problem_after_reading(head, head_len, size, triangles.size()));
+    if (!result.status) return result;
 
     // Frames: the window writes on the tenth frame drawn at the top view
     // after Save. Every frame clears the depth buffer and draws the model
@@ -77,20 +106,30 @@ Conversion convert_model(const std::string& input, const std::string& output) {
     // turn by azimuth and elevation), so the first top-view frame still
     // shows the model in the old orientation, and from the second on every
     // frame gives the same depth samples as the tenth: view_matrix is the
-    // top view, model_matrix stays the identity (no trackball step or pan
-    // is pending, and a zero pan and a zero angle leave it exact), and the
-    // projection depends only on the view size. A fresh View_State's first
-    // frame runs the set-up, which makes both matrices identities, draws
-    // the model unturned, and ends by storing the top-view view_matrix from
-    // the angles set before it. So two frames suffice, and the first needs
-    // no model: nothing it draws outlives it (the depth buffer is cleared
-    // and the samples are read again), which is why the model is handed
-    // over only after it. The byte-equality test against the window's
-    // capture path holds this to account.
+    // top view, model_matrix holds only the rotations (no pan is pending,
+    // and a zero pan and a zero angle leave it exact), and the projection
+    // depends only on the view size. A fresh View_State's first frame runs
+    // the set-up, which makes both matrices identities, draws the model
+    // unturned, and ends by storing the top-view view_matrix from the
+    // angles set before it. So two frames suffice, and the first needs no
+    // model: nothing it draws outlives it (the depth buffer is cleared and
+    // the samples are read again), which is why the model is handed over
+    // only after it. The byte-equality test against the window's capture
+    // path holds this to account.
+    //
+    // Rotations go through the frame's own trackball step, one pending step
+    // a frame, so model_matrix is accumulated by the very GL calls a left
+    // drag makes: all but the last in frames without the model, the last
+    // in the frame that captures.
     auto view = std::make_unique<View_State>();  // about 1.6 MB: not on a worker's stack
     view->azimuth = 0.0f;
     view->elevation = 90.0f;
-    draw_frame(*view, sizes::kViewWidth, sizes::kViewHeight, false);
+    const std::size_t empty_frames = rotations.size() > 1 ? rotations.size() - 1 : 1;
+    for (std::size_t k = 0; k < empty_frames; ++k) {
+        if (k + 1 < rotations.size()) pend_rotation(*view, rotations[k]);
+        draw_frame(*view, sizes::kViewWidth, sizes::kViewHeight, k > 0);
+    }
+    if (!rotations.empty()) pend_rotation(*view, rotations.back());
     view->triangles = std::move(triangles);
     view->set_bounds(bounds);
     ++view->model_generation;
@@ -100,11 +139,10 @@ Conversion convert_model(const std::string& input, const std::string& output) {
     view->model_geometry.release();
 
     result.console += convert_height_map(*view);
-    const Status written = write_image_atomically(output.c_str(), view->image_header);
-    if (!written) {
-        result.reason = "cannot write \"" + output + "\": " + written.reason();
-        return result;
-    }
-    result.ok = true;
+    const height_map::Depth_Range range =
+        height_map::depth_range(view->depth_samples, sizes::kSamples);
+    result.real_length = std::abs(range.min_depth - range.max_depth) * view->depth_extent * 2;
+    result.quality = assess_capture(*view);
+    result.status = write_bmp(output, view->image_header);
     return result;
 }

@@ -27,7 +27,7 @@ std::string identity_of(const fs::path& p) {
 }
 
 void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& found,
-                 std::vector<std::string>& failures) {
+                 std::vector<Job_Failure>& failures) {
     std::error_code ec;
     const auto options = fs::directory_options::skip_permission_denied;
     auto consider = [&](const fs::directory_entry& e) {
@@ -43,7 +43,7 @@ void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& 
         fs::directory_iterator it(dir, options, ec), end;
         for (; !ec && it != end; it.increment(ec)) consider(*it);
     }
-    if (ec) failures.push_back(dir.string() + ": cannot read the folder: " + ec.message());
+    if (ec) failures.push_back({dir.string(), "", "cannot read the folder: " + ec.message()});
 }
 
 }  // namespace
@@ -80,8 +80,9 @@ Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
         Job job{model, output_path_for(model, output_dir)};
         const auto claim = claimed.emplace(identity_of(job.output), model);
         if (!claim.second) {
-            list.collisions.push_back(model + ": not converted: its output \"" + job.output +
-                                      "\" is also that of \"" + claim.first->second + "\"");
+            list.collisions.push_back({model, job.output,
+                                       "not converted: its output \"" + job.output +
+                                           "\" is also that of \"" + claim.first->second + "\""});
             continue;
         }
         list.jobs.push_back(std::move(job));

@@ -9,16 +9,23 @@ struct Job {
     std::string output;
 };
 
+// An input that gives no model to convert, and why (without its name).
+struct Job_Failure {
+    std::string input;
+    std::string output;  // the output it would have had; empty for a folder
+    std::string reason;
+};
+
 // What the command line names, resolved to models: a file is taken as it
 // is, a folder gives its *.stl files (any case of the extension; with
 // recursive, those of its subfolders too), sorted by path. A model named
 // twice is taken once.
 struct Job_List {
     std::vector<Job> jobs;
-    // Inputs that give no model, one line each naming the input and why.
-    std::vector<std::string> failures;
+    // Folders that cannot be read.
+    std::vector<Job_Failure> failures;
     // Later models whose output another model already claims.
-    std::vector<std::string> collisions;
+    std::vector<Job_Failure> collisions;
 };
 
 // NAME.bmp for NAME.stl (any case) or NAME otherwise, in output_dir when it

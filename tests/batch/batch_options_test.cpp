@@ -1,0 +1,250 @@
+// veltrim-batch's placement, quality warnings, report and watch folder, run
+// as a user runs them, with no display.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <thread>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "batch/batch_run.h"
+
+namespace {
+
+using Facets = std::vector<Triangle>;
+
+Facets transformed(Facets t, const std::function<void(float*)>& f) {
+    for (Triangle& facet : t)
+        for (auto& v : facet.v) f(v);
+    return t;
+}
+
+cv::Mat image(const std::string& path) { return cv::imread(path, cv::IMREAD_UNCHANGED); }
+
+class Batch_Options : public ::testing::Test {
+protected:
+    Temp_Dir dir_;
+};
+
+// A scanner that writes Z-up models: the same relief with its height along
+// +z. Turned by --rotate it must give the height map of its Y-up twin.
+TEST_F(Batch_Options, RotatedZUpModelGivesItsYUpTwinsHeightMap) {
+    const Facets y_up = insole_model(20000, 2);
+    put(dir_.file("y_up.stl"), stl_bytes::binary(y_up));
+    put(dir_.file("z_up.stl"), stl_bytes::binary(transformed(y_up, [](float* v) {
+            const float y = v[1];
+            v[1] = -v[2];
+            v[2] = y;
+        })));
+    struct Case {
+        std::vector<std::string> y_up_rotate, z_up_rotate;
+    };
+    // The second row checks the order: steps turn about the model's own axes,
+    // so after standing up, its z axis is the vertical.
+    const std::vector<Case> cases = {{{}, {"--rotate", "x:-90"}},
+                                     {{"--rotate", "y:30"}, {"--rotate", "x:-90,z:30"}}};
+    for (const Case& c : cases) {
+        std::vector<std::string> a = c.y_up_rotate, b = c.z_up_rotate;
+        a.insert(a.end(), {"--overwrite", "-o", dir_.file("a"), dir_.file("y_up.stl")});
+        b.insert(b.end(), {"--overwrite", "-o", dir_.file("b"), dir_.file("z_up.stl")});
+        ASSERT_EQ(run_batch(a).status, 0);
+        ASSERT_EQ(run_batch(b).status, 0);
+        const cv::Mat want = image(dir_.file("a/y_up.bmp")), got = image(dir_.file("b/z_up.bmp"));
+        ASSERT_FALSE(want.empty());
+        ASSERT_EQ(want.size(), got.size());
+        int off_by_one = 0, off_by_more = 0, model = 0;
+        for (int r = 0; r < want.rows; ++r)
+            for (int col = 0; col < want.cols; ++col) {
+                const int d = std::abs(want.at<uchar>(r, col) - got.at<uchar>(r, col));
+                off_by_one += d == 1;
+                off_by_more += d > 1;
+                model += want.at<uchar>(r, col) > 0;
+            }
+        const std::string rotate = c.z_up_rotate.back();
+        EXPECT_GT(model, 20000) << rotate << ": the relief must be in the picture";
+        EXPECT_EQ(off_by_more, 0) << rotate;
+        EXPECT_LE(off_by_one, want.total() / 500) << rotate;  // 0.2 %: rounding at depth steps
+    }
+}
+
+// RFC 4180 rows: quoted fields may hold commas, quotes and line breaks.
+std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
+        if (quoted && c == '"' && k + 1 < text.size() && text[k + 1] == '"') {
+            rows.back().back() += '"';
+            ++k;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == ',') {
+            rows.back().emplace_back();
+        } else if (!quoted && c == '\r' && k + 1 < text.size() && text[k + 1] == '\n') {
+            rows.emplace_back(1);
+            ++k;
+        } else {
+            rows.back().back() += c;
+        }
+    }
+    if (rows.back().size() == 1 && rows.back()[0].empty()) rows.pop_back();
+    return rows;
+}
+
+int nonzero_on_border(const cv::Mat& m) {
+    int n = 0;
+    for (int r = 0; r < m.rows; ++r)
+        for (int c = 0; c < m.cols; ++c)
+            n += (r == 0 || c == 0 || r == m.rows - 1 || c == m.cols - 1) && m.at<uchar>(r, c) > 0;
+    return n;
+}
+
+TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
+    const Facets normal = insole_model(20000, 1);
+    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
+    put(dir_.file("in/normal.stl"), stl_bytes::ascii(normal));
+    // Five times as tall: 51 units and more above the plate, and the
+    // lower half of the relief under it once centred.
+    put(dir_.file("in/tall.stl"),
+        stl_bytes::binary(transformed(normal, [](float* v) { v[1] *= 5; })));
+    put(dir_.file("in/wide.stl"), stl_bytes::binary(transformed(normal, [](float* v) {
+            v[2] *= 2;  // about 230 units across a 150-unit window
+        })));
+    put(dir_.file("in/broken.stl"), "solid x\nfacet normal 0 0 1, no more\n");
+    put(dir_.file("in/kept.stl"), insole_bytes(2000, 3));
+    ASSERT_EQ(mkdir(dir_.file("out").c_str(), 0755), 0);
+    put(dir_.file("out/kept.bmp"), "an earlier picture");
+
+    const std::string report = dir_.file("report, run 1.csv");
+    const Batch_Run r = run_batch({"-o", dir_.file("out"), "--report", report, dir_.file("in")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const cv::Mat tall = image(dir_.file("out/tall.bmp")), wide = image(dir_.file("out/wide.bmp"));
+    ASSERT_FALSE(tall.empty());
+    ASSERT_FALSE(wide.empty());
+    const int clipped = cv::countNonZero(tall == 255), cut = nonzero_on_border(wide);
+    ASSERT_GT(clipped, 100) << r.err;
+    ASSERT_GT(cut, 100);
+    EXPECT_EQ(cv::countNonZero(wide == 255), 0);
+    EXPECT_EQ(nonzero_on_border(tall), 0);
+    EXPECT_EQ(r.lines_with("normal.stl: WARNING"), 0) << r.err;
+    EXPECT_EQ(r.lines_with("tall.stl: WARNING: " + std::to_string(clipped) +
+                           " pixels clipped at 255 (51 units or more above the plate); "),
+              1)
+        << r.err;
+    EXPECT_EQ(r.lines_with(" pixels with part of the model below the plate (hidden)"), 1) << r.err;
+    EXPECT_EQ(r.lines_with("wide.stl: WARNING: " + std::to_string(cut) +
+                           " pixels of the model on the capture border (cut off)"),
+              1)
+        << r.err;
+
+    const auto rows = parse_csv(slurp(report));
+    ASSERT_EQ(rows.size(), 6u) << slurp(report);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"input", "output", "status", "facets", "form",
+                                                 "real length", "clipped pixels", "cut",
+                                                 "below plate", "message"}));
+    std::map<std::string, std::vector<std::string>> by_name;
+    for (std::size_t k = 1; k < rows.size(); ++k) {
+        ASSERT_EQ(rows[k].size(), 10u) << k;
+        by_name[rows[k][0].substr(rows[k][0].rfind('/') + 1)] = rows[k];
+    }
+    const std::string n = std::to_string(normal.size());
+    const std::vector<std::string> kept = by_name["kept.stl"], broken = by_name["broken.stl"];
+    EXPECT_EQ(std::vector<std::string>(by_name["normal.stl"].begin() + 2,
+                                       by_name["normal.stl"].begin() + 5),
+              (std::vector<std::string>{"converted", n, "ascii"}));
+    EXPECT_EQ(
+        std::vector<std::string>(by_name["normal.stl"].begin() + 6, by_name["normal.stl"].end()),
+        (std::vector<std::string>{"0", "no", "no", ""}));
+    EXPECT_EQ(
+        std::vector<std::string>(by_name["tall.stl"].begin() + 6, by_name["tall.stl"].begin() + 9),
+        (std::vector<std::string>{std::to_string(clipped), "no", "yes"}));
+    EXPECT_EQ(
+        std::vector<std::string>(by_name["wide.stl"].begin() + 6, by_name["wide.stl"].begin() + 9),
+        (std::vector<std::string>{"0", "yes", "no"}));
+    EXPECT_GT(std::stod(by_name["tall.stl"][5]), 51.0) << "the real length passes the clip";
+    EXPECT_NEAR(std::stod(by_name["normal.stl"][5]), 29.6, 3.0);
+    EXPECT_EQ(kept[1], dir_.file("out/kept.bmp"));
+    EXPECT_EQ(kept[2], "skipped");
+    EXPECT_EQ(kept[9], "\"" + kept[1] + "\" exists (--overwrite replaces it)") << "quotes kept";
+    EXPECT_EQ(broken[2], "failed");
+    EXPECT_EQ(broken[4], "ascii");
+    EXPECT_EQ(broken[9], "no facets: an ASCII STL without a readable facet");
+    EXPECT_EQ(broken[3], "0");
+    EXPECT_EQ(files_in(dir_.path()), (std::vector<std::string>{"in", "out", "report, run 1.csv"}))
+        << "no temporary file left";
+}
+
+bool wait_until(const std::function<bool()>& done, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+TEST_F(Batch_Options, WatchConvertsAFileOnceItsLastWriterClosedIt) {
+    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
+    const std::string err = dir_.file("err"), report = dir_.file("report.csv");
+    const pid_t pid =
+        start_batch({"--watch", "--report", report, "-o", dir_.file("out"), dir_.file("in")},
+                    dir_.file("out.txt"), err);
+    ASSERT_TRUE(
+        wait_until([&] { return slurp(err).find("watching 1 folder") != std::string::npos; }, 20))
+        << slurp(err);
+
+    // A file gone before it could be read is reported, and the watch goes on.
+    put(dir_.file("gone.tmp"), insole_bytes(1000, 1));
+    ASSERT_EQ(rename(dir_.file("gone.tmp").c_str(), dir_.file("in/gone.stl").c_str()), 0);
+    ASSERT_EQ(unlink(dir_.file("in/gone.stl").c_str()), 0);
+    EXPECT_TRUE(wait_until(
+        [&] { return slurp(err).find("gone.stl: cannot open") != std::string::npos; }, 20))
+        << slurp(err);
+
+    // Written in slow chunks by one writer, then finished by a second one
+    // that opened the file before the first closed it: the first close is
+    // no sign of a complete file.
+    const std::string model = insole_bytes(20000, 4), path = dir_.file("in/slow.stl");
+    const int first = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::size_t chunk = model.size() / 8;
+    for (int k = 0; k < 4; ++k) {
+        ASSERT_EQ(write(first, model.data() + k * chunk, chunk), static_cast<ssize_t>(chunk));
+        pause_ms(250);
+    }
+    const int second = open(path.c_str(), O_WRONLY);
+    close(first);
+    pause_ms(600);
+    EXPECT_FALSE(exists(dir_.file("out/slow.bmp"))) << "read while a writer had it open";
+    ASSERT_EQ(pwrite(second, model.data() + 4 * chunk, model.size() - 4 * chunk, 4 * chunk),
+              static_cast<ssize_t>(model.size() - 4 * chunk));
+    pause_ms(300);
+    EXPECT_FALSE(exists(dir_.file("out/slow.bmp")));
+    close(second);
+    // A file moved in whole is taken too.
+    put(dir_.file("moved.tmp"), insole_bytes(3000, 5));
+    ASSERT_EQ(rename(dir_.file("moved.tmp").c_str(), dir_.file("in/moved.STL").c_str()), 0);
+
+    EXPECT_TRUE(wait_until(
+        [&] { return exists(dir_.file("out/slow.bmp")) && exists(dir_.file("out/moved.bmp")); },
+        20))
+        << slurp(err);
+    pause_ms(500);  // time for a second, wrong conversion
+    kill(pid, SIGTERM);
+    EXPECT_EQ(wait_for(pid, 20), 1) << "the gone file failed: " << slurp(err);
+    const std::string log = slurp(err);
+    EXPECT_EQ(count_lines_with(log, "slow.stl -> "), 1) << log;
+    EXPECT_EQ(count_lines_with(log, "moved.STL -> "), 1) << log;
+    EXPECT_EQ(count_lines_with(log, "slow.stl: "), 0) << "no failure: " << log;
+    EXPECT_EQ(files_in(dir_.file("out")), (std::vector<std::string>{"moved.bmp", "slow.bmp"}));
+    EXPECT_EQ(files_in(dir_.file("in")), (std::vector<std::string>{"moved.STL", "slow.stl"}));
+    EXPECT_EQ(count_lines_with(slurp(report), ",converted,"), 2) << slurp(report);
+    EXPECT_EQ(count_lines_with(slurp(report), "gone.stl,"), 1) << slurp(report);
+    EXPECT_EQ(files_in(dir_.path()),
+              (std::vector<std::string>{"err", "in", "out", "out.txt", "report.csv"}));
+}
+
+}  // namespace

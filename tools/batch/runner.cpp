@@ -1,0 +1,208 @@
+#include "tools/batch/runner.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+#include "heightmap/sizes.h"
+#include "tools/batch/convert.h"
+#include "view/offscreen_context.h"
+
+namespace {
+
+// Lock-free, so the handler may store to it and the workers read it.
+std::atomic<int> g_signal{0};
+static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal flag must be lock-free");
+
+extern "C" void on_signal(int sig) { g_signal = sig; }
+
+std::string prefixed(const std::string& name, const std::string& text) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        out += name + ": " + text.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string fixed(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", value);
+    return text;
+}
+
+struct Run {
+    Run(const std::vector<Job>& j, const Options& o, Progress& p)
+        : jobs(j), options(o), progress(p), rows(j.size()) {}
+
+    const std::vector<Job>& jobs;
+    const Options& options;
+    Progress& progress;
+    std::vector<Report_Row> rows;  // one per job, filled by whichever worker took it
+    std::atomic<std::size_t> next{0};
+    std::mutex tally_mutex;
+    Tally tally;
+    std::mutex egl_mutex;  // EGL display set-up and tear-down, one thread at a time
+    std::string context_error;
+};
+
+void work(Run& run) {
+    // EGL contexts are current per thread, so every worker has its own.
+    std::unique_ptr<Offscreen_Context> context;
+    {
+        std::lock_guard<std::mutex> lock(run.egl_mutex);
+        context = std::make_unique<Offscreen_Context>(sizes::kViewWidth, sizes::kViewHeight);
+        if (!context->ok()) run.context_error = context->error();
+    }
+    while (context->ok() && g_signal == 0) {
+        const std::size_t k = run.next++;
+        if (k >= run.jobs.size()) break;
+        Tally mine;
+        run.rows[k] = convert_job(run.jobs[k], run.options, run.progress, mine);
+        std::lock_guard<std::mutex> lock(run.tally_mutex);
+        run.tally.converted += mine.converted;
+        run.tally.failed += mine.failed;
+    }
+    std::lock_guard<std::mutex> lock(run.egl_mutex);
+    context.reset();
+}
+
+}  // namespace
+
+void catch_signals() {
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sa.sa_flags = SA_RESETHAND;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+int stop_signal() { return g_signal.load(); }
+
+Report_Row unconverted_row(const std::string& input, const std::string& output, const char* status,
+                           const std::string& message) {
+    Report_Row row;
+    row.input = input;
+    row.output = output;
+    row.status = status;
+    row.message = message;
+    return row;
+}
+
+Report_Row convert_job(const Job& job, const Options& options, Progress& progress, Tally& tally) {
+    progress.started(job.input);
+    Conversion c;
+    try {
+        c = convert_model(job.input, job.output, options.rotations);
+    } catch (const std::exception& e) {  // a model too large for memory, say
+        c.status = Status::failed(std::string("cannot convert: ") + e.what());
+    }
+    const bool ok = c.status.is_ok();
+    const std::string quality = height_map::describe(c.quality);
+    if (options.verbose) {
+        progress.print(stdout, job.input + ":\n" + c.console);
+        if (!c.warnings.empty()) progress.print(stderr, prefixed(job.input, c.warnings));
+    } else if (ok && !c.warnings.empty()) {
+        progress.print(stderr, prefixed(job.input + ": warning", c.warnings));
+    }
+    if (ok && !quality.empty()) progress.print(stderr, job.input + ": WARNING: " + quality + "\n");
+    if (!ok) progress.print(stderr, job.input + ": " + c.status.reason() + "\n");
+    ++(ok ? tally.converted : tally.failed);
+    progress.finished(job.input, job.output, ok);
+
+    Report_Row row = unconverted_row(job.input, job.output, ok ? "converted" : "failed",
+                                     ok ? quality : c.status.reason());
+    row.form = c.form;
+    if (c.read) row.facets = std::to_string(c.facets);
+    if (ok) {
+        row.real_length = fixed(c.real_length);
+        row.clipped = std::to_string(c.quality.clipped);
+        row.cut = c.quality.cut > 0 ? "yes" : "no";
+        row.below_plate = c.quality.below_plate > 0 ? "yes" : "no";
+    }
+    return row;
+}
+
+bool run_first_pass(const Options& options, std::vector<Report_Row>& rows, Tally& tally) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!options.output_dir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.output_dir, ec);
+        if (ec || !std::filesystem::is_directory(options.output_dir)) {
+            std::fprintf(stderr, "veltrim-batch: cannot create the output folder \"%s\": %s\n",
+                         options.output_dir.c_str(), ec ? ec.message().c_str() : "not a folder");
+            return false;
+        }
+    }
+
+    const Job_List list = gather_jobs(options.inputs, options.recursive, options.output_dir);
+    for (const std::vector<Job_Failure>* failures : {&list.failures, &list.collisions})
+        for (const Job_Failure& f : *failures) {
+            std::fprintf(stderr, "%s: %s\n", f.input.c_str(), f.reason.c_str());
+            rows.push_back(unconverted_row(f.input, f.output, "failed", f.reason));
+            ++tally.failed;
+        }
+
+    std::vector<Job> todo;
+    for (const Job& job : list.jobs) {
+        std::error_code ec;
+        if (!options.overwrite && std::filesystem::exists(job.output, ec)) {
+            const std::string why = "\"" + job.output + "\" exists (--overwrite replaces it)";
+            std::fprintf(stderr, "%s: skipped: %s\n", job.input.c_str(), why.c_str());
+            rows.push_back(unconverted_row(job.input, job.output, "skipped", why));
+            ++tally.skipped;
+        } else {
+            todo.push_back(job);
+        }
+    }
+
+    Progress progress(todo.size(), isatty(STDERR_FILENO) == 1);
+    Run run{todo, options, progress};
+    const std::size_t workers = std::min<std::size_t>(options.jobs, todo.size());
+    catch_signals();
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work, std::ref(run));
+    for (std::thread& t : threads) t.join();
+    progress.close();
+
+    const std::size_t taken = std::min(run.next.load(), todo.size());
+    tally.converted += run.tally.converted;
+    tally.failed += run.tally.failed;
+    for (std::size_t k = taken; k < todo.size(); ++k) {
+        if (g_signal != 0) {
+            run.rows[k] = unconverted_row(todo[k].input, todo[k].output, "failed", "interrupted");
+            continue;
+        }
+        // No worker could draw: every model left fails for that reason.
+        const std::string why = "no offscreen OpenGL context: " + run.context_error;
+        std::fprintf(stderr, "%s: %s\n", todo[k].input.c_str(), why.c_str());
+        run.rows[k] = unconverted_row(todo[k].input, todo[k].output, "failed", why);
+        ++tally.failed;
+    }
+    if (g_signal == 0 && taken == todo.size() && !run.context_error.empty())
+        std::fprintf(stderr, "veltrim-batch: note: a worker had no OpenGL context (%s)\n",
+                     run.context_error.c_str());
+    rows.insert(rows.end(), run.rows.begin(), run.rows.end());
+
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(stderr, "converted %zu, skipped %zu, failed %zu in %.2f s", tally.converted,
+                 tally.skipped, tally.failed, seconds);
+    if (run.tally.converted > 0)
+        std::fprintf(stderr, " (%.1f files/s)", run.tally.converted / seconds);
+    std::fprintf(stderr, "\n");
+    if (g_signal != 0)
+        std::fprintf(stderr, "interrupted: %zu not converted\n", todo.size() - taken);
+    return true;
+}
