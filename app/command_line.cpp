@@ -49,7 +49,7 @@ Command_Line parse_command_line(int argc, char** argv) {
         line.unknown_option = true;
         base += i;
     }
-    if (line.unknown_option) Fl::error("%s", Fl::help);
+    if (line.unknown_option) Fl::error("options are:\n%s", Fl::help);  // as Fl::args(argc, argv)
     parsing = nullptr;
     return line;
 }
