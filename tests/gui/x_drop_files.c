@@ -116,8 +116,8 @@ int main(int argc, char** argv) {
     XSetSelectionOwner(display, selection, source, CurrentTime);
     int root_x = 0, root_y = 0;
     Window child;
-    XTranslateCoordinates(display, target, DefaultRootWindow(display), atoi(argv[2]),
-                          atoi(argv[3]), &root_x, &root_y, &child);
+    XTranslateCoordinates(display, target, DefaultRootWindow(display), atoi(argv[2]), atoi(argv[3]),
+                          &root_x, &root_y, &child);
 
     XEvent reply;
     send_message(target, enter, version << 24, (long)uri_list, 0, 0);
