@@ -37,7 +37,7 @@ TEST(Uri_List, FirstStlWins) {
         const char* path;
     } cases[] = {
         {"file:///a.txt\r\nfile:///b.STL\r\nfile:///c.stl\r\n", "/b.STL"},
-        {"# file:///comment.stl\nfile:///d.stl", "/d.stl"},
+        {"# /comment.stl\nfile:///d.stl", "/d.stl"},
         {"\r\n\r\nfile:///e.stl\r\n", "/e.stl"},
         {"http://host/f.stl\r\nfile://host/g.stl\r\n/h.stl\r\n", "/h.stl"},
         {"file:///i.stl.txt\r\nfile:///stl\r\n", ""},
