@@ -19,8 +19,8 @@ protected:
     void SetUp() override {
         Offscreen_View_Test::SetUp();
         set_file_drop_hook(load_stl_file);
-        std::ofstream(dir_.file("two models.stl"), std::ios::binary)
-            << stl_bytes::binary({tri(1, 2, 3, 0, 0, 0, 0, 0, 0), tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)});
+        std::ofstream(dir_.file("two models.stl"), std::ios::binary) << stl_bytes::binary(
+            {tri(1, 2, 3, 0, 0, 0, 0, 0, 0), tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)});
     }
     void TearDown() override {
         set_file_drop_hook(nullptr);
@@ -46,9 +46,9 @@ TEST_F(Open_Model, DropTakesTheDragAndLoadsTheFirstStlLikeLoad) {
     for (int event : {FL_DND_ENTER, FL_DND_DRAG, FL_DND_RELEASE, FL_DND_LEAVE})
         EXPECT_EQ(view().handle(event), 1) << "event " << event;
     view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
-    const auto [out, err] = paste("# from a file manager\r\nfile://" + dir_.path() +
-                                  "/notes.txt\r\nfile://localhost" + dir_.path() +
-                                  "/two%20models.stl\r\n/tmp/later.stl\r\n");
+    const auto [out, err] =
+        paste("# from a file manager\r\nfile://" + dir_.path() + "/notes.txt\r\nfile://localhost" +
+              dir_.path() + "/two%20models.stl\r\n/tmp/later.stl\r\n");
     EXPECT_EQ(out, "bin STL Size 2\nThis is a \"Binary\" File  \nREAD!\n");
     EXPECT_EQ(err, "");
     ASSERT_EQ(view().triangles.size(), 2u);
