@@ -49,7 +49,7 @@ appstreamcli validate --no-net "$tree/usr/share/metainfo/example.c_seed_e9f5b3ae
 
 # lintian warns against running as root (and some versions refuse): as
 # root, it runs as nobody on a copy that nobody can read.
-lintian_run=(lintian --fail-on error,warning)
+lintian_run=(lintian --fail-on "error,warning")
 lintian_deb="$deb"
 if [ "$(id -u)" -eq 0 ] && command -v runuser >/dev/null; then
   mkdir "$tree/lintian"
