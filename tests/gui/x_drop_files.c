@@ -5,11 +5,11 @@
  * coordinates and LIST the text/uri-list itself; display from $DISPLAY.
  * Fails when the window is not XdndAware, refuses the drop, or does not
  * finish it within 10 s. */
+#define _POSIX_C_SOURCE 200809L /* nanosleep */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -39,7 +39,8 @@ static int wait_for(Atom type, const char* list, Atom uri_list, XEvent* out) {
     const time_t deadline = time(NULL) + 10;
     while (time(NULL) < deadline) {
         if (!XPending(display)) {
-            usleep(10000);
+            const struct timespec pause = {0, 10000000};
+            nanosleep(&pause, NULL);
             continue;
         }
         XEvent event;
