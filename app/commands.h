@@ -14,3 +14,8 @@ void reset_rotation_cb(Fl_Widget*, void*);
 // The two file commands.
 void load_stl();
 void save_bmp();
+
+// Replaces the view's model with the STL file named in UTF-8, printing the
+// reader's lines and "READ!" (the reason on stderr when it cannot be read),
+// as Load does once a file is chosen.
+void load_stl_file(const char* utf8_name);

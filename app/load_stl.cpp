@@ -1,4 +1,5 @@
-// The "Load STL" command: choose a file and replace the view's model.
+// The "Load STL" command: choose a file and replace the view's model; the
+// command line and file drops replace it through load_stl_file too.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -62,7 +63,13 @@ void load_stl() {
     }
     const char* picked = chooser->filename();
     if (picked == nullptr) return;
+    load_stl_file(picked);
+}
 
+void load_stl_file(const char* picked) {
+    GL_Display_3D& v = *gl_view;
+    v.triangles.clear();
+    ++v.model_generation;
     v.set_bounds(Model_Bounds());
 
     char name[500];

@@ -8,6 +8,7 @@
 #include "app/app_globals.h"
 #include "app/commands.h"
 #include "heightmap/sizes.h"
+#include "view/file_drop.h"
 #include "view/gl_display_3d.h"
 
 Fl_Double_Window* build_main_window() {
@@ -30,6 +31,7 @@ Fl_Double_Window* build_main_window() {
         o->when(FL_WHEN_RELEASE);
         o->end();
         Fl_Group::current()->resizable(o);
+        set_file_drop_hook(load_stl_file);
     }
     {
         Fl_Button* o = new Fl_Button(138, 27, 84, 40, "Save BMP");

@@ -14,6 +14,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format shellcheck
   libassimp-dev
+  lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include <FL/Fl.H>
 #include <GL/glu.h>
 
+#include "view/file_drop.h"
 #include "view/gl_display_3d.h"
 
 namespace {
@@ -33,6 +34,7 @@ float travel(int dx, int dy) { return std::sqrt(static_cast<float>(dx * dx + dy 
 }  // namespace
 
 int GL_Display_3D::handle(int event) {
+    if (file_drop_event(event, Fl::event_text(), Fl::event_length())) return 1;
     const int x = Fl::event_x();
     const int y = Fl::event_y();
     const int dx = x - last_x;

@@ -1,0 +1,51 @@
+// Dropped file lists: which entry names a local STL file, and which file.
+#include <gtest/gtest.h>
+
+#include "platform/uri_list.h"
+
+namespace {
+
+TEST(Uri_List, EntriesToLocalNames) {
+    const struct {
+        const char* entry;
+        const char* path;  // "" when the entry is no local file
+    } cases[] = {
+        {"file:///home/a/x.stl", "/home/a/x.stl"},
+        {"file://localhost/home/a/x.stl", "/home/a/x.stl"},
+        {"FILE://LocalHost/x.stl", "/x.stl"},
+        {"file:/home/a/x.stl", "/home/a/x.stl"},
+        {"file:///a%20b/%C3%A9%2541.stl", "/a b/\xC3\xA9%41.stl"},
+        {"file:///bad%zz%4", "/bad%zz%4"},  // no two hex digits: kept
+        {"file:///cut%00.stl", ""},         // a NUL cannot be in a name
+        {"file://otherhost/x.stl", ""},
+        {"file://localhostx/x.stl", ""},
+        {"file://localhost", ""},
+        {"file:x.stl", ""},
+        {"http://example/x.stl", ""},
+        {"smb:share/x.stl", ""},
+        {"/plain/100%20.stl", "/plain/100%20.stl"},  // a path is taken as it is
+        {"relative/x.stl", "relative/x.stl"},
+        {"dir/a:1.stl", "dir/a:1.stl"},  // a colon after a slash is no scheme
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::local_path_from_uri(c.entry), c.path) << c.entry;
+}
+
+TEST(Uri_List, FirstStlWins) {
+    const struct {
+        const char* list;
+        const char* path;
+    } cases[] = {
+        {"file:///a.txt\r\nfile:///b.STL\r\nfile:///c.stl\r\n", "/b.STL"},
+        {"# /comment.stl\nfile:///d.stl", "/d.stl"},
+        {"\r\n\r\nfile:///e.stl\r\n", "/e.stl"},
+        {"http://host/f.stl\r\nfile://host/g.stl\r\n/h.stl\r\n", "/h.stl"},
+        {"file:///i.stl.txt\r\nfile:///stl\r\n", ""},
+        {"file:///no%00.stl\nfile:///j.stl", "/j.stl"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::first_stl_in_uri_list(c.list), c.path) << c.list;
+}
+
+}  // namespace
