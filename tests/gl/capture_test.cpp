@@ -4,7 +4,6 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "app/commands.h"
-#include "view/capture_trigger.h"
 #include "support/block_model.h"
 #include "support/temp_dir.h"
 #include "support/wavy_surface.h"
@@ -26,6 +25,7 @@ protected:
         view().triangles = block_model(kBlocks);
         ++view().model_generation;
         view().set_bounds(first_vertex_bounds(view().triangles));
+        frame();
     }
 
     // Arms a capture the way a completed Save command leaves it.
@@ -35,20 +35,20 @@ protected:
         save_bmp();
         ASSERT_TRUE(view().capture_pending);
     }
+    // n frames; returns what they printed {stdout, stderr}.
+    std::pair<std::string, std::string> frames(int n) {
+        return captured([&] { frame(n); });
+    }
 
     Temp_Dir dir_;
 };
 
 TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMap) {
-    frame();
     const std::string path = dir_.file("blocks.bmp");
     arm(path);
-    testing::internal::CaptureStdout();
-    frame(9);
+    EXPECT_EQ(frames(9).first, "");
     EXPECT_FALSE(exists(path)) << "nine frames do not write";
-    EXPECT_EQ(view().frame_count, 9);
-    frame();
-    const std::string console = testing::internal::GetCapturedStdout();
+    const std::string console = frames(1).first;
     ASSERT_TRUE(exists(path));
     EXPECT_FALSE(view().capture_pending);
     EXPECT_EQ(view().frame_count, 0);
@@ -67,21 +67,19 @@ TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMap) {
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(img.at<unsigned char>(100, 40), 50) << "the -x block near the top, +z at the left";
 
-    // The console lines, in order, with their trailing blanks.
-    const double extent = 800.0 * 560.0;
-    char expected_max[64];
-    std::snprintf(expected_max, sizeof expected_max, "max %f \n", 0.5 + 27.5 / (2 * extent));
-    ASSERT_EQ(console.rfind(expected_max, 0), 0u) << console;
-    EXPECT_NE(console.find(" \nmin "), std::string::npos);
-    const std::size_t real = console.find("real length ");
-    ASSERT_NE(real, std::string::npos);
-    EXPECT_NEAR(std::stod(console.substr(real + 12)), 60.0, 0.06);
+    // The three lines, with their trailing blanks: the plate's depth, the
+    // tallest block's (60 units up) and its height.
+    const double plate = 0.5 + 27.5 / (2 * 800.0 * 560.0), top = plate - 60 / (2 * 800.0 * 560.0);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "max %f \nmin %f \nreal length ", plate, top);
+    ASSERT_EQ(console.substr(0, std::strlen(expected)), expected) << console;
+    EXPECT_NEAR(std::stod(console.substr(std::strlen(expected))), 60.0, 0.06);
+    EXPECT_EQ(console.find('\n', std::strlen(expected)), console.size() - 1);
     EXPECT_EQ(console.substr(console.size() - 2), " \n");
     EXPECT_EQ(dir_.count_entries(), 1) << "no temporary file left";
 }
 
 TEST_F(Capture, FramesAwayFromTheTopViewNeitherCountNorReset) {
-    frame();
     const std::string path = dir_.file("a.bmp");
     arm(path);
     frame(5);
@@ -94,23 +92,20 @@ TEST_F(Capture, FramesAwayFromTheTopViewNeitherCountNorReset) {
     EXPECT_EQ(view().frame_count, 5);
     EXPECT_FALSE(exists(path));
     top_view_cb(nullptr, nullptr);
-    testing::internal::CaptureStdout();
-    frame(5);
-    testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(exists(path));
+    frames(4);
+    EXPECT_FALSE(exists(path));
+    frames(1);
+    EXPECT_TRUE(exists(path)) << "the count went on from 5";
 }
 
 TEST_F(Capture, ArmingAgainRestartsTheCount) {
-    frame();
     arm(dir_.file("first.bmp"));
     frame(7);
     arm(dir_.file("second.bmp"));
     EXPECT_EQ(view().frame_count, 0);
     frame(9);
     EXPECT_EQ(dir_.count_entries(), 0);
-    testing::internal::CaptureStdout();
-    frame();
-    testing::internal::GetCapturedStdout();
+    frames(1);
     EXPECT_TRUE(exists(dir_.file("second.bmp")));
     EXPECT_FALSE(exists(dir_.file("first.bmp")));
 }
@@ -118,11 +113,8 @@ TEST_F(Capture, ArmingAgainRestartsTheCount) {
 TEST_F(Capture, NoModelGivesAnAllZeroImageAndZeroRealLength) {
     view().triangles.clear();
     ++view().model_generation;
-    frame();
     arm(dir_.file("empty.bmp"));
-    testing::internal::CaptureStdout();
-    frame(10);
-    const std::string console = testing::internal::GetCapturedStdout();
+    const std::string console = frames(10).first;
     const cv::Mat img = cv::imread(dir_.file("empty.bmp"), cv::IMREAD_UNCHANGED);
     ASSERT_FALSE(img.empty());
     EXPECT_EQ(cv::countNonZero(img), 0);
@@ -133,9 +125,7 @@ TEST_F(Capture, OddViewSizeNeverWrapsClearSamplesIntoBrightGray) {
     resize(801, 561);
     frame();
     arm(dir_.file("odd.bmp"));
-    testing::internal::CaptureStdout();
-    frame(10);
-    testing::internal::GetCapturedStdout();
+    frames(10);
     const cv::Mat img = cv::imread(dir_.file("odd.bmp"), cv::IMREAD_UNCHANGED);
     ASSERT_FALSE(img.empty());
     double hi;
@@ -145,16 +135,15 @@ TEST_F(Capture, OddViewSizeNeverWrapsClearSamplesIntoBrightGray) {
     EXPECT_EQ(hi, 0);
 }
 
-TEST_F(Capture, FailedWriteSaysSoKeepsTheEarlierFileAndDisarms) {
-    frame();
-    ASSERT_EQ(mkdir(dir_.file("taken.bmp").c_str(), 0755), 0);
-    arm(dir_.file("taken.bmp"));
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    frame(10);
-    testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("could not write"), std::string::npos) << err;
+TEST_F(Capture, FailedWriteSaysSoInOneLineKeepsWhatIsThereAndDisarms) {
+    const std::string path = dir_.file("taken.bmp");
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    arm(path);
+    const std::string err = frames(10).second;
+    const std::string head = "ERROR: could not write \"" + path + "\": ";
+    ASSERT_GT(err.size(), head.size() + 1) << err;
+    EXPECT_EQ(err.substr(0, head.size()), head);
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line with a reason: " << err;
     EXPECT_FALSE(view().capture_pending);
     EXPECT_EQ(dir_.count_entries(), 1);
 }
