@@ -135,15 +135,12 @@ TEST_F(Capture, OddViewSizeNeverWrapsClearSamplesIntoBrightGray) {
     EXPECT_EQ(hi, 0);
 }
 
-TEST_F(Capture, FailedWriteSaysSoInOneLineKeepsWhatIsThereAndDisarms) {
+TEST_F(Capture, FailedWriteSaysSoKeepsWhatIsThereAndDisarms) {
     const std::string path = dir_.file("taken.bmp");
     ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
     arm(path);
     const std::string err = frames(10).second;
-    const std::string head = "ERROR: could not write \"" + path + "\": ";
-    ASSERT_GT(err.size(), head.size() + 1) << err;
-    EXPECT_EQ(err.substr(0, head.size()), head);
-    EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line with a reason: " << err;
+    EXPECT_EQ(err, "ERROR: could not write \"" + path + "\": is a folder\n");
     EXPECT_FALSE(view().capture_pending);
     EXPECT_EQ(dir_.count_entries(), 1);
 }

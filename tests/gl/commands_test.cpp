@@ -123,6 +123,7 @@ TEST_F(Commands, SaveWithoutAPickedNameSaysWhyAndNeverWrites) {
         EXPECT_EQ(view().azimuth, 0.0f);
         EXPECT_EQ(view().elevation, 90.0f);
         EXPECT_EQ(std::string(view().output_path), earlier) << "unchanged";
+        EXPECT_FALSE(view().capture_pending);
         captured([&] { frame(12); });
         EXPECT_FALSE(exists(earlier)) << "result " << result;
     }
