@@ -58,14 +58,14 @@ run_tests() {
 }
 
 if [ "$check_only" -eq 0 ]; then
-echo "building the scratch tree in $build"
-cmake -S "$tree" -B "$build" -DVELTRIM_WERROR=ON -DVELTRIM_BENCH=OFF >"$scratch/cmake.log" 2>&1 ||
-    { cat "$scratch/cmake.log"; exit 2; }
-if ! run_tests; then
-    echo "the unmutated tree does not pass its tests; see $scratch/*.log" >&2
-    keep=1
-    exit 2
-fi
+    echo "building the scratch tree in $build"
+    cmake -S "$tree" -B "$build" -DVELTRIM_WERROR=ON -DVELTRIM_BENCH=OFF >"$scratch/cmake.log" 2>&1 ||
+        { cat "$scratch/cmake.log"; exit 2; }
+    if ! run_tests; then
+        echo "the unmutated tree does not pass its tests; see $scratch/*.log" >&2
+        keep=1
+        exit 2
+    fi
 fi
 
 total=0 killed=0
@@ -136,12 +136,17 @@ done <"$list"
 flush
 
 # The last mutant's file was put back; leave the build matching the tree.
-if [ "$keep" -eq 1 ]; then cmake --build "$build" -j"$jobs" >/dev/null 2>&1 || true; fi
+if [ "$keep" -eq 1 ] && [ "$check_only" -eq 0 ]; then
+    cmake --build "$build" -j"$jobs" >/dev/null 2>&1 || true
+fi
 
 echo
-if [ "$check_only" -eq 1 ]; then echo "$killed of $total mutants apply"; else
-echo "$killed of $total mutants killed in $((SECONDS - start)) s"; fi
+if [ "$check_only" -eq 1 ]; then
+    echo "$killed of $total mutants apply"
+else
+    echo "$killed of $total mutants killed in $((SECONDS - start)) s"
+fi
 for s in "${survivors[@]}"; do echo "survivor: $s"; done
 for s in "${stale[@]}"; do echo "stale:    $s"; done
 for s in "${broken[@]}"; do echo "broken:   $s"; done
-[ "$total" -gt 0 ] && [ "$killed" -eq "$total" ]
+[ "$total" -gt 0 ] && [ "$killed" -eq "$total" ] && [ ${#broken[@]} -eq 0 ]
