@@ -4,7 +4,6 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "app/commands.h"
-#include "view/capture_trigger.h"
 #include "support/block_model.h"
 #include "support/temp_dir.h"
 #include "support/wavy_surface.h"
@@ -19,6 +18,10 @@ const std::vector<Block> kBlocks = {
     {-20, 0, -30, -20, 60.0f},   // clamped: 255
 };
 
+// The 60-unit block, 20 x 10 pixels, is the only loss.
+constexpr char kBlocksWarning[] =
+    "WARNING: 200 pixels clipped at 255 (51 units or more above the plate)\n";
+
 class Capture : public Offscreen_View_Test {
 protected:
     void SetUp() override {
@@ -26,6 +29,7 @@ protected:
         view().triangles = block_model(kBlocks);
         ++view().model_generation;
         view().set_bounds(first_vertex_bounds(view().triangles));
+        frame();
     }
 
     // Arms a capture the way a completed Save command leaves it.
@@ -35,24 +39,21 @@ protected:
         save_bmp();
         ASSERT_TRUE(view().capture_pending);
     }
+    // n frames; returns what they printed {stdout, stderr}.
+    std::pair<std::string, std::string> frames(int n) {
+        return captured([&] { frame(n); });
+    }
 
     Temp_Dir dir_;
 };
 
 TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMap) {
-    frame();
     const std::string path = dir_.file("blocks.bmp");
     arm(path);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    frame(9);
+    EXPECT_EQ(frames(9).first, "");
     EXPECT_FALSE(exists(path)) << "nine frames do not write";
-    EXPECT_EQ(view().frame_count, 9);
-    frame();
-    const std::string console = testing::internal::GetCapturedStdout();
-    // The 60-unit block, 20 x 10 pixels, is the only loss: one line.
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "WARNING: 200 pixels clipped at 255 (51 units or more above the plate)\n");
+    const auto [console, warnings] = frames(1);
+    EXPECT_EQ(warnings, kBlocksWarning);
     ASSERT_TRUE(exists(path));
     EXPECT_FALSE(view().capture_pending);
     EXPECT_EQ(view().frame_count, 0);
@@ -71,21 +72,19 @@ TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMap) {
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(img.at<unsigned char>(100, 40), 50) << "the -x block near the top, +z at the left";
 
-    // The console lines, in order, with their trailing blanks.
-    const double extent = 800.0 * 560.0;
-    char expected_max[64];
-    std::snprintf(expected_max, sizeof expected_max, "max %f \n", 0.5 + 27.5 / (2 * extent));
-    ASSERT_EQ(console.rfind(expected_max, 0), 0u) << console;
-    EXPECT_NE(console.find(" \nmin "), std::string::npos);
-    const std::size_t real = console.find("real length ");
-    ASSERT_NE(real, std::string::npos);
-    EXPECT_NEAR(std::stod(console.substr(real + 12)), 60.0, 0.06);
+    // The three lines, with their trailing blanks: the plate's depth, the
+    // tallest block's (60 units up) and its height.
+    const double plate = 0.5 + 27.5 / (2 * 800.0 * 560.0), top = plate - 60 / (2 * 800.0 * 560.0);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "max %f \nmin %f \nreal length ", plate, top);
+    ASSERT_EQ(console.substr(0, std::strlen(expected)), expected) << console;
+    EXPECT_NEAR(std::stod(console.substr(std::strlen(expected))), 60.0, 0.06);
+    EXPECT_EQ(console.find('\n', std::strlen(expected)), console.size() - 1);
     EXPECT_EQ(console.substr(console.size() - 2), " \n");
     EXPECT_EQ(dir_.count_entries(), 1) << "no temporary file left";
 }
 
 TEST_F(Capture, FramesAwayFromTheTopViewNeitherCountNorReset) {
-    frame();
     const std::string path = dir_.file("a.bmp");
     arm(path);
     frame(5);
@@ -98,23 +97,20 @@ TEST_F(Capture, FramesAwayFromTheTopViewNeitherCountNorReset) {
     EXPECT_EQ(view().frame_count, 5);
     EXPECT_FALSE(exists(path));
     top_view_cb(nullptr, nullptr);
-    testing::internal::CaptureStdout();
-    frame(5);
-    testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(exists(path));
+    frames(4);
+    EXPECT_FALSE(exists(path));
+    frames(1);
+    EXPECT_TRUE(exists(path)) << "the count went on from 5";
 }
 
 TEST_F(Capture, ArmingAgainRestartsTheCount) {
-    frame();
     arm(dir_.file("first.bmp"));
     frame(7);
     arm(dir_.file("second.bmp"));
     EXPECT_EQ(view().frame_count, 0);
     frame(9);
     EXPECT_EQ(dir_.count_entries(), 0);
-    testing::internal::CaptureStdout();
-    frame();
-    testing::internal::GetCapturedStdout();
+    frames(1);
     EXPECT_TRUE(exists(dir_.file("second.bmp")));
     EXPECT_FALSE(exists(dir_.file("first.bmp")));
 }
@@ -122,11 +118,8 @@ TEST_F(Capture, ArmingAgainRestartsTheCount) {
 TEST_F(Capture, NoModelGivesAnAllZeroImageAndZeroRealLength) {
     view().triangles.clear();
     ++view().model_generation;
-    frame();
     arm(dir_.file("empty.bmp"));
-    testing::internal::CaptureStdout();
-    frame(10);
-    const std::string console = testing::internal::GetCapturedStdout();
+    const std::string console = frames(10).first;
     const cv::Mat img = cv::imread(dir_.file("empty.bmp"), cv::IMREAD_UNCHANGED);
     ASSERT_FALSE(img.empty());
     EXPECT_EQ(cv::countNonZero(img), 0);
@@ -137,9 +130,7 @@ TEST_F(Capture, OddViewSizeNeverWrapsClearSamplesIntoBrightGray) {
     resize(801, 561);
     frame();
     arm(dir_.file("odd.bmp"));
-    testing::internal::CaptureStdout();
-    frame(10);
-    testing::internal::GetCapturedStdout();
+    frames(10);
     const cv::Mat img = cv::imread(dir_.file("odd.bmp"), cv::IMREAD_UNCHANGED);
     ASSERT_FALSE(img.empty());
     double hi;
@@ -149,16 +140,14 @@ TEST_F(Capture, OddViewSizeNeverWrapsClearSamplesIntoBrightGray) {
     EXPECT_EQ(hi, 0);
 }
 
-TEST_F(Capture, FailedWriteSaysSoKeepsTheEarlierFileAndDisarms) {
-    frame();
-    ASSERT_EQ(mkdir(dir_.file("taken.bmp").c_str(), 0755), 0);
-    arm(dir_.file("taken.bmp"));
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    frame(10);
-    testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("could not write"), std::string::npos) << err;
+TEST_F(Capture, FailedWriteSaysSoKeepsWhatIsThereAndDisarms) {
+    const std::string path = dir_.file("taken.bmp");
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    arm(path);
+    const std::string err = frames(10).second;
+    // The quality line of the blocks comes first: it is printed before the write.
+    EXPECT_EQ(err, std::string(kBlocksWarning) + "ERROR: could not write \"" + path +
+                       "\": is a folder\n");
     EXPECT_FALSE(view().capture_pending);
     EXPECT_EQ(dir_.count_entries(), 1);
 }

@@ -19,25 +19,27 @@ namespace {
 
 using stl_bytes::tri;
 
+long peak_rss_kb() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+bool ends_with(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 class Hostile_Input : public Offscreen_View_Test {
 protected:
     // Loads `path` through the command; returns {stdout, stderr}.
     std::pair<std::string, std::string> load(const std::string& path) {
         Chooser_Record record;
         answer_choosers_with({0, path.c_str(), nullptr}, record);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        load_stl();
-        std::string out = testing::internal::GetCapturedStdout();
-        return {out, testing::internal::GetCapturedStderr()};
+        return captured(load_stl);
     }
     std::string write(const std::string& name, const std::string& bytes) {
-        const std::string path = dir_.file(name);
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    static bool ends_with(const std::string& s, const std::string& tail) {
-        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+        std::ofstream(dir_.file(name), std::ios::binary) << bytes;
+        return dir_.file(name);
     }
     void expect_sane_frames() {
         frame(3);
@@ -61,19 +63,12 @@ protected:
     Temp_Dir dir_;
 };
 
-long peak_rss_kb() {
-    rusage u;
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
 TEST_F(Hostile_Input, HugeFacetCountWithOneRecordLoadsTheOneFacet) {
     const long before = peak_rss_kb();
     const auto [out, err] = load(
         write("huge.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}, "", 4294967295LL)));
     EXPECT_EQ(view().triangles.size(), 1u);
-    EXPECT_NE(out.find("bin STL Size -1\n"), std::string::npos);
-    EXPECT_TRUE(ends_with(out, "READ!\n"));
+    EXPECT_TRUE(ends_with(out, "bin STL Size -1\nThis is a \"Binary\" File  \nREAD!\n")) << out;
     EXPECT_EQ(err, "STL file ends after 1 of 4294967295 facets; the facets read are kept\n");
     EXPECT_LT(peak_rss_kb() - before, 64 * 1024) << "nothing sized from the count";
 }
@@ -125,31 +120,26 @@ TEST_F(Hostile_Input, OneHundredMegabyteTokenIsSkippedInBoundedTimeAndMemory) {
     const long before = peak_rss_kb();
     const auto start = std::chrono::steady_clock::now();
     const auto [out, err] = load(path);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     EXPECT_TRUE(view().triangles.empty());
     EXPECT_NE(err.find("longer than 499"), std::string::npos);
-    EXPECT_LT(seconds, 30.0) << "a generous bound for a shared, sanitized machine";
+    EXPECT_LT(took.count(), 30.0) << "a generous bound for a shared, sanitized machine";
     EXPECT_LT(peak_rss_kb() - before, 64 * 1024) << "the file is read in blocks, never held whole";
 }
 
-TEST_F(Hostile_Input, BinaryDataBehindASolidHeaderIsReadAsTextSafely) {
+TEST_F(Hostile_Input, BinaryDataBehindASolidHeaderOrNothingAtAll) {
     std::string bytes = stl_bytes::binary(
         {tri(1, 2, 3, 4, 5, 6, 7, 8, 9), tri(9, 8, 7, 6, 5, 4, 3, 2, 1)}, "solid binary");
     for (int i = 0; i < 2000; ++i) bytes += static_cast<char>((i * 37) & 0xff);
-    const auto [out, err] = load(write("solid_binary.stl", bytes));
-    EXPECT_NE(out.find("This is a \"ASCII\" File  \n"), std::string::npos);
-    EXPECT_TRUE(ends_with(out, "READ!\n"));
+    auto [out, err] = load(write("solid_binary.stl", bytes));
+    EXPECT_TRUE(ends_with(out, "This is a \"ASCII\" File  \nREAD!\n")) << out;
     expect_sane_frames();
-}
-
-TEST_F(Hostile_Input, ZeroLengthFileIsAnEmptyBinaryModel) {
-    const auto [out, err] = load(write("empty.stl", ""));
-    EXPECT_TRUE(ends_with(out, "bin STL Size 0\nThis is a \"Binary\" File  \nREAD!\n"));
+    std::tie(out, err) = load(write("empty.stl", ""));
+    EXPECT_TRUE(ends_with(out, "bin STL Size 0\nThis is a \"Binary\" File  \nREAD!\n")) << out;
     EXPECT_TRUE(view().triangles.empty());
 }
 
-TEST_F(Hostile_Input, FoldersAndDevicesAreRefusedLikeUnopenableFiles) {
+TEST_F(Hostile_Input, FoldersDevicesAndOverlongNamesAreRefused) {
     for (const std::string& path :
          {dir_.path(), std::string("/dev/zero"), std::string("/dev/urandom")}) {
         const auto [out, err] = load(path);
@@ -158,17 +148,11 @@ TEST_F(Hostile_Input, FoldersAndDevicesAreRefusedLikeUnopenableFiles) {
         EXPECT_TRUE(view().triangles.empty());
         EXPECT_EQ(view().max_x, -100000.0f);
     }
-}
-
-TEST_F(Hostile_Input, OverlongAndNonUtf8NamesAreHandled) {
     const auto [out, err] = load("/tmp/" + std::string(600, 'x'));
     EXPECT_NE(err.find("file name too long (605 bytes"), std::string::npos) << err;
     EXPECT_TRUE(ends_with(out, "READ!\n"));
-
     // Linux names are bytes: a name that is not UTF-8 opens as it is.
-    const std::string odd =
-        write("\xff\xfe\x80scan.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}));
-    load(odd);
+    load(write("\xff\xfe\x80scan.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)})));
     EXPECT_EQ(view().triangles.size(), 1u);
 }
 

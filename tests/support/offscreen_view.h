@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "app/app_globals.h"
 #include "app/file_chooser.h"
@@ -23,8 +23,7 @@ protected:
     void SetUp() override {
         context_ = std::make_unique<Offscreen_Context>(800, 560);
         ASSERT_TRUE(context_->ok()) << context_->error();
-        view_ = std::make_unique<GL_Display_3D>();
-        gl_view = view_.get();
+        fresh_view();
     }
     void TearDown() override {
         set_file_chooser_factory(nullptr);
@@ -32,6 +31,10 @@ protected:
     }
 
     GL_Display_3D& view() { return *view_; }
+    void fresh_view() {
+        view_ = std::make_unique<GL_Display_3D>();
+        gl_view = view_.get();
+    }
 
     void frame(int n = 1) {
         for (int i = 0; i < n; ++i) {
@@ -56,15 +59,18 @@ protected:
         return view_->handle(type);
     }
 
-    std::vector<float> read_colour() {
-        std::vector<float> rgb(800 * 560 * 3);
-        glReadPixels(0, 0, 800, 560, GL_RGB, GL_FLOAT, rgb.data());
-        return rgb;
-    }
-
     std::unique_ptr<Offscreen_Context> context_;
     std::unique_ptr<GL_Display_3D> view_;
 };
+
+// Runs f with standard output and error captured; returns {stdout, stderr}.
+inline std::pair<std::string, std::string> captured(const std::function<void()>& f) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    f();
+    std::string out = testing::internal::GetCapturedStdout();
+    return {out, testing::internal::GetCapturedStderr()};
+}
 
 // A chooser that answers from a script instead of asking anybody.
 struct Scripted_Chooser_Answer {
@@ -74,26 +80,20 @@ struct Scripted_Chooser_Answer {
 };
 
 struct Chooser_Record {
-    std::string title, filter, preset, directory_set;
-    int type = -1;
-    int shown = 0;
+    std::string directory_set;  // the start folder the command gave
 };
 
 class Scripted_Chooser : public File_Chooser {
 public:
     Scripted_Chooser(Scripted_Chooser_Answer answer, Chooser_Record& record)
         : answer_(std::move(answer)), record_(record) {}
-    void title(const char* t) override { record_.title = t; }
-    void type(Type t) override { record_.type = t; }
-    void filter(const char* f) override { record_.filter = f; }
-    void directory(const char* d) override {
-        dir_ = d;
-        record_.directory_set = d;
-    }
+    void title(const char*) override {}
+    void type(Type) override {}
+    void filter(const char*) override {}
+    void directory(const char* d) override { record_.directory_set = dir_ = d; }
     const char* directory() const override { return dir_.empty() ? nullptr : dir_.c_str(); }
-    void preset_file(const char* p) override { record_.preset = p; }
+    void preset_file(const char*) override {}
     int show() override {
-        ++record_.shown;
         if (answer_.while_open) answer_.while_open();
         return answer_.result;
     }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
-#include <sys/stat.h>
-#include <sys/types.h>
-
-#include <dirent.h>
-#include <unistd.h>
+#include <sys/stat.h>  // mkdir, chmod: what tests do in such a folder
+#include <unistd.h>    // chdir, getcwd, unlink
 
 // A fresh folder under /tmp, removed with everything in it at the end.
 class Temp_Dir {
@@ -21,16 +20,9 @@ public:
     }
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-
     // Names in the folder, hidden ones included.
     int count_entries() const {
-        int n = 0;
-        if (DIR* d = opendir(path_.c_str())) {
-            while (dirent* e = readdir(d))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") ++n;
-            closedir(d);
-        }
-        return n;
+        return static_cast<int>(std::distance(std::filesystem::directory_iterator(path_), {}));
     }
 
 private:
@@ -38,6 +30,6 @@ private:
 };
 
 inline bool exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
 }

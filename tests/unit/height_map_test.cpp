@@ -10,122 +10,105 @@ namespace {
 
 using namespace height_map;
 
-constexpr double kExtent = 800.0 * 560.0;  // the window's initial view
-constexpr double kPlate = 0.5 + 27.5 / (2 * kExtent);
-
-// Depth of a surface h units above the plate at the top view.
-float depth_at_height(double h) { return static_cast<float>(kPlate - h / (2 * kExtent)); }
-
-struct Image {
-    std::vector<unsigned char> cells = std::vector<unsigned char>(kImageRows * kImageCols, 0);
-    unsigned char& at(int r, int c) { return cells[r * kImageCols + c]; }
-};
-
 TEST(DepthRange, ClearValueNeverBecomesMaxAndComparisonsAreStrict) {
     std::vector<float> d(kSamples, 1.0f);
+    Depth_Range r = depth_range(d.data(), d.size());
+    EXPECT_EQ(r.max_depth, 0.0);
+    EXPECT_EQ(r.min_depth, 1.0);
     d[5] = 0.6f;
     d[9] = 0.4f;
-    const Depth_Range r = depth_range(d.data(), d.size());
+    r = depth_range(d.data(), d.size());
     EXPECT_DOUBLE_EQ(r.max_depth, 0.6f);
     EXPECT_DOUBLE_EQ(r.min_depth, 0.4f);
-    const std::vector<float> empty(kSamples, 1.0f);
-    const Depth_Range e = depth_range(empty.data(), empty.size());
-    EXPECT_EQ(e.max_depth, 0.0);
-    EXPECT_EQ(e.min_depth, 1.0);
 }
 
+// Level = (max_depth - d) x extent x 2 x 5. With max_depth 0.5 and extent
+// 100 a level is (0.5 - d) x 1000, exact enough in float to sit far from an
+// integer: 12.6 must give 12, not 13.
 TEST(DepthToGray, FiveLevelsPerUnitTruncatedAndClamped) {
-    const float plate = static_cast<float>(kPlate);
-    const std::vector<float> d = {plate, depth_at_height(22.5), depth_at_height(51),
-                                  depth_at_height(80), 1.0f};
-    std::vector<unsigned char> g(d.size());
-    depth_to_gray(d.data(), d.size(), plate, kExtent, g.data());
-    EXPECT_EQ(g[0], 0);
-    EXPECT_EQ(g[1], 112);  // 112.5 truncated
-    EXPECT_EQ(g[2], 255);
-    EXPECT_EQ(g[3], 255);  // clamped, not wrapped
-    EXPECT_EQ(g[4], 0);    // the clear value below the plate: 0, not a wrapped 255
+    const struct {
+        float depth;
+        int gray;
+    } cases[] = {
+        {0.5f, 0},    {0.4874f, 12}, {0.4879f, 12}, {0.375f, 125}, {0.2445f, 255},
+        {0.24f, 255}, {-3.0f, 255},  {0.6f, 0},     {1.0f, 0}};  // farther than the plate: 0, not wrapped
+    for (const auto& c : cases) {
+        unsigned char g = 77;  // any value the conversion must overwrite
+        depth_to_gray(&c.depth, 1, 0.5, 100, &g);
+        EXPECT_EQ(g, c.gray) << "depth " << c.depth;
+    }
 }
 
 TEST(Layout, QuarterTurnClockwise) {
-    std::vector<unsigned char> gray(kSamples, 0);
+    std::vector<unsigned char> gray(kSamples, 0), img(kSamples, 0);
     gray[0 * kCaptureWidth + 0] = 1;    // capture bottom-left
     gray[0 * kCaptureWidth + 359] = 2;  // bottom-right
     gray[149 * kCaptureWidth + 0] = 3;  // top-left
     gray[10 * kCaptureWidth + 20] = 4;  // column 20, row 10 from the bottom
-    Image img;
-    lay_out(gray.data(), img.cells.data());
-    EXPECT_EQ(img.at(0, 0), 1);
-    EXPECT_EQ(img.at(359, 0), 2);
-    EXPECT_EQ(img.at(0, 149), 3);
-    EXPECT_EQ(img.at(20, 10), 4);
+    lay_out(gray.data(), img.data());
+    EXPECT_EQ(img[0 * kImageCols + 0], 1);
+    EXPECT_EQ(img[359 * kImageCols + 0], 2);
+    EXPECT_EQ(img[0 * kImageCols + 149], 3);
+    EXPECT_EQ(img[20 * kImageCols + 10], 4);
 }
 
-void fill_block(Image& img, int r0, int c0, int value) {
-    for (int r = r0 - 1; r <= r0 + 1; ++r)
-        for (int c = c0 - 1; c <= c0 + 1; ++c) img.at(r, c) = value;
-}
+struct Cell {
+    int r, c, value;
+};
 
-TEST(Pinholes, SevenNonzeroNeighboursFillSixDoNot) {
-    Image img;
-    fill_block(img, 100, 50, 100);
-    img.at(100, 50) = 0;
-    img.at(99, 49) = 0;  // seven of 100 left
-    fill_pinholes(img.cells.data());
-    EXPECT_EQ(img.at(100, 50), 100);
+// Each case: a 3 x 3 block of `fill` around (r, c) (a whole image of it when
+// r is -1), then the cells put over it; after the pass the checked cells must
+// hold their values.
+struct Pinhole_Case {
+    const char* what;
+    int r, c, fill;
+    std::vector<Cell> put, expect;
+};
 
-    Image six;
-    fill_block(six, 100, 50, 100);
-    six.at(100, 50) = 0;
-    six.at(99, 49) = 0;
-    six.at(99, 50) = 0;
-    fill_pinholes(six.cells.data());
-    EXPECT_EQ(six.at(100, 50), 0);
-}
-
-TEST(Pinholes, AverageTruncates) {
-    Image img;
-    fill_block(img, 200, 80, 10);
-    img.at(200, 80) = 0;
-    img.at(201, 81) = 13;  // (7 * 10 + 13) / 8 = 10.375
-    fill_pinholes(img.cells.data());
-    EXPECT_EQ(img.at(200, 80), 10);
-}
-
-TEST(Pinholes, HorizontalPairFilledLeftToRightInPlace) {
-    Image img;
-    for (int r = 99; r <= 101; ++r)
-        for (int c = 49; c <= 52; ++c) img.at(r, c) = 80;
-    img.at(100, 50) = img.at(100, 51) = 0;
-    img.at(99, 52) = 10;  // only the right cell sees it
-    fill_pinholes(img.cells.data());
-    EXPECT_EQ(img.at(100, 50), 80);                 // seven neighbours of 80
-    EXPECT_EQ(img.at(100, 51), (80 * 7 + 10) / 8);  // eight, the filled left one included
-}
-
-TEST(Pinholes, VerticalPairFilledBottomUp) {
-    Image img;
-    for (int r = 99; r <= 102; ++r)
-        for (int c = 49; c <= 51; ++c) img.at(r, c) = 60;
-    img.at(100, 50) = img.at(101, 50) = 0;
-    img.at(99, 49) = 30;  // seen by the upper cell only
-    fill_pinholes(img.cells.data());
-    EXPECT_EQ(img.at(101, 50), 60);                 // lower one first, seven neighbours
-    EXPECT_EQ(img.at(100, 50), (60 * 7 + 30) / 8);  // then the upper sees eight
-}
-
-TEST(Pinholes, BordersAreNeverChanged) {
-    Image img;
-    std::fill(img.cells.begin(), img.cells.end(), 90);
-    img.at(0, 70) = img.at(359, 70) = img.at(180, 0) = img.at(180, 149) = 0;
-    img.at(0, 0) = img.at(359, 149) = 0;
-    fill_pinholes(img.cells.data());
-    EXPECT_EQ(img.at(0, 70), 0);
-    EXPECT_EQ(img.at(359, 70), 0);
-    EXPECT_EQ(img.at(180, 0), 0);
-    EXPECT_EQ(img.at(180, 149), 0);
-    EXPECT_EQ(img.at(0, 0), 0);
-    EXPECT_EQ(img.at(359, 149), 0);
+TEST(Pinholes, FillRuleOrderAndBorders) {
+    const Pinhole_Case cases[] = {
+        {"seven nonzero neighbours fill",
+         100,
+         50,
+         100,
+         {{100, 50, 0}, {99, 49, 0}},
+         {{100, 50, 100}}},
+        {"six do not", 100, 50, 100, {{100, 50, 0}, {99, 49, 0}, {99, 50, 0}}, {{100, 50, 0}}},
+        {"the mean truncates",
+         200,
+         80,
+         10,
+         {{200, 80, 0}, {201, 81, 15}},
+         {{200, 80, 10}}},  // 10.6
+        {"left to right, in place",
+         100,
+         50,
+         80,
+         {{100, 50, 0}, {100, 51, 0}, {99, 52, 10}, {100, 52, 80}, {101, 52, 80}},
+         {{100, 50, 80}, {100, 51, (80 * 7 + 10) / 8}}},
+        {"bottom up, in place",
+         100,
+         50,
+         60,
+         {{102, 49, 60}, {102, 50, 60}, {102, 51, 60}, {101, 50, 0}, {100, 50, 0}, {99, 49, 30}},
+         {{101, 50, 60}, {100, 50, (60 * 7 + 30) / 8}}},
+        {"borders never change",
+         -1,
+         0,
+         90,
+         {{0, 70, 0}, {359, 70, 0}, {180, 0, 0}, {180, 149, 0}, {0, 0, 0}, {359, 149, 0}},
+         {{0, 70, 0}, {359, 70, 0}, {180, 0, 0}, {180, 149, 0}, {0, 0, 0}, {359, 149, 0}}},
+    };
+    for (const Pinhole_Case& t : cases) {
+        std::vector<unsigned char> img(kSamples, t.r < 0 ? t.fill : 0);
+        for (int r = t.r - 1; t.r >= 0 && r <= t.r + 1; ++r)
+            for (int c = t.c - 1; c <= t.c + 1; ++c) img[r * kImageCols + c] = t.fill;
+        for (const Cell& p : t.put) img[p.r * kImageCols + p.c] = p.value;
+        fill_pinholes(img.data());
+        for (const Cell& p : t.expect)
+            EXPECT_EQ(img[p.r * kImageCols + p.c], p.value)
+                << t.what << " at " << p.r << "," << p.c;
+    }
 }
 
 TEST(BmpSuffix, ByteByByteRule) {
@@ -133,6 +116,8 @@ TEST(BmpSuffix, ByteByByteRule) {
                                                          {"scan.bmp", "scan.bmp"},
                                                          {"scan.BMP", "scan.BMP.bmp"},
                                                          {"scan.bmpx", "scan.bmpx.bmp"},
+                                                         {"scan.bmq", "scan.bmq.bmp"},
+                                                         {"scanxbmp", "scanxbmp.bmp"},
                                                          {"bmp", "bmp.bmp"},
                                                          {".bmp", ".bmp"},
                                                          {"/tmp/a b/掃描", "/tmp/a b/掃描.bmp"}};

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Save BMP end to end through the real chooser: a name without and one with
-# the suffix, then a cancel that must write nothing.
+# Load STL and Save BMP through the real choosers: every bundled sample, a
+# cancelled Load, then Saves under a name without and one with the suffix,
+# and a cancelled Save that must write nothing.
 # shellcheck source=tests/gui/lib.sh
 source "$(dirname "$0")/lib.sh"
 gui_init "$@"
@@ -11,13 +12,36 @@ out_dir="$WORK/out"
 mkdir -p "$out_dir"
 
 start_veltrim
+empty=$(stable_shot empty)
+n=0
+for sample in "${samples[@]}"; do
+    n=$((n + 1))
+    load_model "$sample" >/dev/null
+    loaded=$(changed_shot "loaded-$n-$(basename "$sample" .stl)" "$empty" 2000)
+done
+
+# A cancelled Load still empties the model: the view goes back to the empty picture.
+cancels=$(count_lines "$ERR" "*** CANCEL")
+reads=$(count_lines "$OUT" "READ!")
+from=$(line_count "$OUT")
+click_button "$BUTTON_LOAD"
+cancel_dialog "$LOAD_TITLE"
+wait_for_count "$ERR" "*** CANCEL" $((cancels + 1)) 5
+expect_in_order "$OUT" "$from" "^dir(before):" "=dir(after):$REPO/250_test/" \
+    "=system_path:$REPO" "=path:$REPO/250_test/" >/dev/null
+cancelled=$(same_shot cancelled "$empty" "after a cancelled Load, compared with the empty view")
+[ "$(count_lines "$OUT" "READ!")" -eq "$reads" ] || fail "a cancelled Load printed READ!"
+[ "$(diff_pixels "$loaded" "$cancelled")" -gt 0 ] || fail "the last sample left no trace in the view"
+
 read_line=$(load_model "${samples[0]}")
 loaded=$(stable_shot loaded)
 
-# save_as NAME FILE: Save under NAME, wait for FILE and for the capture's
-# three lines after line FROM of stdout; checks the image.
+has_capture_lines() { sed -n "$(($1 + 1)),\$p" "$OUT" | grep -q '^real length '; }
+
+# save_as NAME FILE: Save under NAME; waits for FILE and the capture's three
+# lines, and checks the image.
 save_as() {
-    local name=$1 file=$2 from
+    local name=$1 file=$2 from info format width height depth type colours max
     from=$(line_count "$OUT")
     click_button "$BUTTON_SAVE"
     choose_path "$SAVE_TITLE" "$name"
@@ -28,34 +52,25 @@ save_as() {
         [[ "$line" =~ ^(max|min|real\ length)\ -?[0-9]+\.[0-9]{6}\ $ ]] ||
             fail "capture line \"$line\" is not \"<label> %f \""
     done
-
-    local info
     info=$(identify -format '%m %w %h %z %[type] %k %[max]' "$file") || fail "identify cannot read $file"
-    note "$(basename "$file"): $info"
     read -r format width height depth type colours max <<<"$info"
-    [[ "$format" == BMP* ]] || fail "$file is $format, not BMP"
-    [ "$width" = 150 ] && [ "$height" = 360 ] || fail "$file is ${width}x$height, expected 150x360"
-    [ "$depth" = 8 ] || fail "$file has depth $depth, expected 8"
-    [ "$type" = Grayscale ] || fail "$file is $type, expected Grayscale"
+    [[ "$format" == BMP* ]] && [ "$width x $height x $depth $type" = "150 x 360 x 8 Grayscale" ] ||
+        fail "$file is $info, expected an 8-bit gray BMP of 150x360"
     [ "$colours" -ge 2 ] && [ "$max" != 0 ] || fail "$file is blank ($colours grey levels, max $max)"
 }
 
-has_capture_lines() { sed -n "$(($1 + 1)),\$p" "$OUT" | grep -q '^real length '; }
-
-# A name without the suffix gets ".bmp"; the capture lines follow READ!.
+# A name without the suffix gets ".bmp"; the capture lines follow READ!, and
+# the view was turned to the top view for it.
 save_as "$out_dir/insole" "$out_dir/insole.bmp"
 expect_in_order "$OUT" $((read_line - 1)) "=READ!" "^max " "^min " "^real length " >/dev/null
 convert "$out_dir/insole.bmp" "$SHOTS/insole.png"
-# The Save command turned the view to the top view for the capture.
-saved=$(changed_shot saved-top-view "$loaded" 5000)
-expect_box "$saved" "255 0 255" 361 151 "wire box after Save"
+expect_box "$(changed_shot saved-top-view "$loaded" 5000)" "255 0 255" 361 151 "wire box after Save"
 
 # A name that already ends in ".bmp" is kept as it is.
 save_as "$out_dir/second.bmp" "$out_dir/second.bmp"
 [ "$(ls -A "$out_dir" | sort | tr '\n' ' ')" = "insole.bmp second.bmp " ] ||
     fail "the folder holds $(ls -A "$out_dir" | tr '\n' ' '), expected insole.bmp second.bmp"
-cmp -s "$out_dir/insole.bmp" "$out_dir/second.bmp" ||
-    fail "two captures of the same model and view differ"
+cmp -s "$out_dir/insole.bmp" "$out_dir/second.bmp" || fail "two captures of the same model and view differ"
 
 # Cancel: nothing written, nothing rewritten, no capture lines.
 before=$(stat -c '%n %i %Y %s' "$out_dir"/*)
