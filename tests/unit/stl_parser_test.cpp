@@ -146,6 +146,7 @@ TEST(StlAscii, WordRules) {
 TEST(StlAscii, UnreadableNumbersDropTheFacet) {
     // Each bad facet is eleven words as the word path counts them; endloop
     // is a twelfth, which a quick path splitting "1..2" or "3vertex" would skip.
+    // The 84-byte head is fed apart: the facets start after it.
     const std::string good = "vertex 1 2 3 vertex 4 5 6 vertex 7 8 9\n";
     for (const char* bad :
          {"vertex 1..2 3 vertex 4 5 6 vertex 7 8 9\n", "vertex 1 2 3vertex 4 5 6 vertex 7 8 9\n",
@@ -153,9 +154,9 @@ TEST(StlAscii, UnreadableNumbersDropTheFacet) {
           "vertex 1 2 3 vertex 4 five 6 vertex 7 8 9\n",
           "vertex 1 2 3 vertex 4 5 6 vertex 7 8 9e\n"})
         for (std::size_t block : {std::size_t(1) << 20, std::size_t(1)}) {
-            const Parsed p = parse(
-                "solid s\n" + good + bad + "endloop\n" + good + "endsolid" + std::string(80, ' '),
-                block);
+            const Parsed p = parse("solid s" + std::string(90, ' ') + good + bad + "endloop\n" +
+                                       good + "endsolid" + std::string(80, ' '),
+                                   block);
             EXPECT_TRUE(
                 same(p.triangles, {tri(1, 2, 3, 4, 5, 6, 7, 8, 9), tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}))
                 << bad << block;
