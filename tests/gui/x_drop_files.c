@@ -78,8 +78,9 @@ int main(int argc, char** argv) {
     unsigned long count, after;
     unsigned char* data = NULL;
     long version = 0;
-    if (XGetWindowProperty(display, target, atom("XdndAware"), 0, 1, False, XA_ATOM, &type,
-                           &format, &count, &after, &data) == Success && data && count == 1)
+    if (XGetWindowProperty(display, target, atom("XdndAware"), 0, 1, False, XA_ATOM, &type, &format,
+                           &count, &after, &data) == Success &&
+        data && count == 1)
         version = (long)*(Atom*)data;
     XFree(data);
     if (version < 2) {
