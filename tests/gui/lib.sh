@@ -26,11 +26,6 @@ gui_init() {
     REPO=$(cd "$2" && pwd -P) || fail "no repository at $2" # as getcwd reports it
     SHOTS="$4/$(basename "$0" .sh)"
     [ -n "${DISPLAY:-}" ] || fail "DISPLAY is not set (scripts/test.sh starts Xvfb)"
-    local tool
-    for tool in xdotool import convert compare identify stdbuf od; do
-        command -v "$tool" >/dev/null || fail "$tool is not installed (see scripts/install-deps.sh)"
-    done
-    [ -x "$VELTRIM" ] && [ -x "$X_CLOSE" ] || fail "no program at $VELTRIM or $X_CLOSE"
     trap gui_cleanup EXIT
     # An X server without -noreset resets when its last client leaves and turns
     # away clients meanwhile: an idle xdotool stays connected for the whole test.
@@ -44,10 +39,9 @@ gui_init() {
         KEEPALIVE=""
         [ "$SECONDS" -lt "$deadline" ] || fail "cannot reach the X server at DISPLAY=$DISPLAY"
     done
-    WORK=$(mktemp -d "${TMPDIR:-/tmp}/veltrim-gui.XXXXXX")
     rm -rf "$SHOTS"
+    WORK=$(mktemp -d "${TMPDIR:-/tmp}/veltrim-gui.XXXXXX") OUT=$WORK/stdout.txt ERR=$WORK/stderr.txt
     mkdir -p "$SHOTS" "$WORK/home/.local/share" "$WORK/home/.config"
-    OUT="$WORK/stdout.txt" ERR="$WORK/stderr.txt"
     # The lines Load prints on its way to the chooser.
     DIR_LINES=("^dir(before):" "=dir(after):$REPO/250_test/" "=system_path:$REPO" "=path:$REPO/250_test/")
 }
@@ -56,15 +50,14 @@ gui_cleanup() {
     local status=$?
     stop_veltrim
     [ -z "$KEEPALIVE" ] || kill "$KEEPALIVE" 2>/dev/null || true
-    if [ -n "${WORK:-}" ]; then
-        if [ "$status" -ne 0 ]; then # keep what explains the failure
-            import -window root "$SHOTS/failure-root.png" 2>/dev/null || true
-            cp "${OUT:-}" "${ERR:-}" "$SHOTS/" 2>/dev/null || true
-            tail -n 25 "${OUT:-}" "${ERR:-}" >&2 2>/dev/null || true
-            echo "screenshots and logs: $SHOTS" >&2
-        fi
-        rm -rf "$WORK"
+    [ -n "${WORK:-}" ] || exit "$status"
+    if [ "$status" -ne 0 ]; then # keep what explains the failure
+        import -window root "$SHOTS/failure-root.png" 2>/dev/null || true
+        cp "$OUT" "$ERR" "$SHOTS/" 2>/dev/null || true
+        tail -n 25 "$OUT" "$ERR" >&2 2>/dev/null || true
+        echo "screenshots and logs: $SHOTS" >&2
     fi
+    rm -rf "$WORK"
     exit "$status"
 }
 
@@ -268,26 +261,6 @@ cancel_dialog() {
 }
 
 # --- models -------------------------------------------------------------------
-
-# write_box_stl FILE X0 Y0 Z0 X1 Y1 Z1 [...]: an ASCII STL of boxes, two triangles a face.
-write_box_stl() {
-    local file=$1 q a b c d n
-    shift
-    {
-        echo "solid boxes"
-        while [ $# -ge 6 ]; do
-            for q in "$1 $2 $3|$4 $2 $3|$4 $2 $6|$1 $2 $6|0 -1 0" "$1 $5 $3|$1 $5 $6|$4 $5 $6|$4 $5 $3|0 1 0" \
-                "$1 $2 $3|$1 $5 $3|$4 $5 $3|$4 $2 $3|0 0 -1" "$1 $2 $6|$4 $2 $6|$4 $5 $6|$1 $5 $6|0 0 1" \
-                "$1 $2 $3|$1 $2 $6|$1 $5 $6|$1 $5 $3|-1 0 0" "$4 $2 $3|$4 $5 $3|$4 $5 $6|$4 $2 $6|1 0 0"; do
-                IFS='|' read -r a b c d n <<<"$q"
-                printf 'facet normal %s\nouter loop\nvertex %s\nvertex %s\nvertex %s\nendloop\nendfacet\n' \
-                    "$n" "$a" "$b" "$c" "$n" "$a" "$c" "$d"
-            done
-            shift 6
-        done
-        echo "endsolid boxes"
-    } >"$file"
-}
 
 # The lines a good Load of FILE prints after the directory lines (ASCII when
 # the file starts with "solid"; the count is read at byte 80 either way).

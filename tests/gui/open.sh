@@ -28,13 +28,13 @@ mapfile -t read_lines < <(load_lines "$sample")
 mkdir -p "$WORK/dropped models"
 copy="$WORK/dropped models/insole é 100%.stl"
 cp "$sample" "$copy"
-write_box_stl "$WORK/box.stl" -50 0 -20 50 10 20
+box="$REPO/250_test/insole_left_binary.stl"
 
 start_veltrim
 empty=$(stable_shot empty)
 # A file manager's list: a comment, a file that is no model, then two models;
 # the first model is loaded and nothing else.
-drop "# dropped from a file manager"$'\r\n'"$(file_uri "$WORK/notes.txt")"$'\r\n'"$(file_uri "$copy")"$'\r\n'"$(file_uri "$WORK/box.stl")"$'\r\n'
+drop "# dropped from a file manager"$'\r\n'"$(file_uri "$WORK/notes.txt")"$'\r\n'"$(file_uri "$copy")"$'\r\n'"$(file_uri "$box")"$'\r\n'
 loaded 1
 expect_in_order "$OUT" 0 "${read_lines[@]}"
 dropped=$(settled_shot dropped "$empty" 5000)
@@ -51,9 +51,9 @@ start_veltrim 250_test/insole_ascii.stl
 loaded 1
 expect_in_order "$OUT" 0 "${read_lines[@]}"
 settled_shot command-line "$dropped" 0 >/dev/null
-drop "$WORK/box.stl"
+drop "$box"
 loaded 2
-settled_shot box-dropped "$dropped" 5000 >/dev/null
+settled_shot box-dropped "$dropped" 1000 >/dev/null
 close_veltrim
 
 # An unknown option before a name that cannot be read: FLTK's list of
