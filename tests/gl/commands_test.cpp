@@ -1,24 +1,32 @@
-// The two file commands driven through a scripted chooser.
+// The file commands driven through a scripted chooser, a dropped file and
+// the command line.
 #include "support/offscreen_view.h"
 
 #include <fstream>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "support/stl_bytes.h"
 #include "support/temp_dir.h"
+#include "view/file_drop.h"
 
 namespace {
 
 using stl_bytes::tri;
+
+constexpr char kTwoFacetsRead[] = "bin STL Size 2\nThis is a \"Binary\" File  \nREAD!\n";
 
 class Commands : public Offscreen_View_Test {
 protected:
     void SetUp() override {
         Offscreen_View_Test::SetUp();
         ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
+        std::ofstream(dir_.file("two models.stl"), std::ios::binary) << stl_bytes::binary(
+            {tri(1, 2, 3, 0, 0, 0, 0, 0, 0), tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)});
     }
     void TearDown() override {
         ASSERT_EQ(chdir(cwd_), 0);
+        set_file_drop_hook(nullptr);
         Offscreen_View_Test::TearDown();
     }
     // Runs the command with the chooser answering `answer`; {stdout, stderr}.
@@ -26,42 +34,39 @@ protected:
         answer_choosers_with(std::move(answer), record_);
         return captured(command);
     }
-    // A view made in a folder nested below dir_ until its path is at least
-    // `length` bytes long.
-    void start_in_deep_folder(std::size_t length) {
+    void expect_two_facets() {
+        ASSERT_EQ(view().triangles.size(), 2u);
+        EXPECT_EQ(view().max_x, 1);
+        EXPECT_EQ(view().min_z, -3);
+    }
+    // A view started in a folder below dir_ whose path is at least `length` bytes.
+    std::string start_in_deep_folder(std::size_t length) {
         std::string path = dir_.path();
         while (path.size() < length) {
             path += "/" + std::string(std::min<std::size_t>(60, length - path.size()), 'd');
-            ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << path;
+            mkdir(path.c_str(), 0755);  // the 250-byte one lies inside the 300-byte one
         }
-        ASSERT_EQ(chdir(path.c_str()), 0);
-        startup_err_ = captured([&] { fresh_view(); }).second;
+        EXPECT_EQ(chdir(path.c_str()), 0);
+        return captured([&] { fresh_view(); }).second;
     }
     Temp_Dir dir_;
     Chooser_Record record_;
     char cwd_[4096];
-    std::string startup_err_;
 };
 
 TEST_F(Commands, LoadTranscriptMatchesLineForLine) {
-    const std::string path = dir_.file("two.stl");
-    std::ofstream(path, std::ios::binary)
-        << stl_bytes::binary({tri(1, 2, 3, 0, 0, 0, 0, 0, 0), tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)});
+    const std::string path = dir_.file("two models.stl");
     const auto [out, err] = run(load_stl, {0, path.c_str(), nullptr});
     const std::string start = view().startup_dir;
     EXPECT_EQ(out, "dir(before):(null)\ndir(after):" + start + "/250_test/\nsystem_path:" + start +
-                       "\npath:" + start +
-                       "/250_test/\nbin STL Size 2\nThis is a \"Binary\" File  \nREAD!\n");
+                       "\npath:" + start + "/250_test/\n" + kTwoFacetsRead);
     EXPECT_EQ(err, "");
     EXPECT_EQ(record_.directory_set, start + "/250_test/");
-    ASSERT_EQ(view().triangles.size(), 2u);
-    EXPECT_EQ(view().max_x, 1);
-    EXPECT_EQ(view().min_z, -3);
+    expect_two_facets();
 }
 
 TEST_F(Commands, LoadWithoutAFileEmptiesTheModelAndKeepsTheBounds) {
-    const std::string start = view().startup_dir;
-    const std::string missing = dir_.file("missing.stl");
+    const std::string start = view().startup_dir, missing = dir_.file("missing.stl");
     const struct {
         Scripted_Chooser_Answer answer;
         const char* err;  // the whole of stderr, or a part of it when it names the file
@@ -72,7 +77,6 @@ TEST_F(Commands, LoadWithoutAFileEmptiesTheModelAndKeepsTheBounds) {
                  {{0, missing.c_str(), nullptr}, "missing.stl", true}};
     for (const auto& c : cases) {
         view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
-        ++view().model_generation;
         view().max_x = 42;
         ASSERT_EQ(chdir(dir_.path().c_str()), 0);
         const auto [out, err] = run(load_stl, c.answer);
@@ -81,7 +85,6 @@ TEST_F(Commands, LoadWithoutAFileEmptiesTheModelAndKeepsTheBounds) {
             EXPECT_NE(out.find("\npath:" + start + "/250_test/\nREAD!\n"), std::string::npos);
             EXPECT_NE(err.find(c.err), std::string::npos) << err;
             EXPECT_EQ(view().max_x, -100000.0f);
-            EXPECT_EQ(view().min_x, 100000.0f);
         } else {
             EXPECT_EQ(err, c.err);
             EXPECT_EQ(out.find("READ!"), std::string::npos);
@@ -112,30 +115,18 @@ TEST_F(Commands, SaveWithoutAPickedNameSaysWhyAndNeverWrites) {
     const std::string earlier = dir_.file("earlier.bmp");  // an earlier save leaves its name
     run(save_bmp, {0, earlier.c_str(), nullptr});
     captured([&] { frame(10); });
-    ASSERT_TRUE(exists(earlier));
     ASSERT_EQ(unlink(earlier.c_str()), 0);
-
     const std::pair<int, const char*> cases[] = {
         {1, "*** CANCEL\n"}, {-1, "ERROR: no display\n"}, {0, ""}};
     for (const auto& [result, message] : cases) {
-        const auto [out, err] = run(save_bmp, {result, nullptr, nullptr});
-        EXPECT_EQ(err, message);
-        EXPECT_EQ(view().azimuth, 0.0f);
-        EXPECT_EQ(view().elevation, 90.0f);
+        ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+        EXPECT_EQ(run(save_bmp, {result, nullptr, nullptr}).second, message);
+        EXPECT_EQ(view().azimuth + view().elevation, 90.0f);
         EXPECT_EQ(std::string(view().output_path), earlier) << "unchanged";
         EXPECT_FALSE(view().capture_pending);
         captured([&] { frame(12); });
-        EXPECT_FALSE(exists(earlier)) << "result " << result;
+        EXPECT_EQ(dir_.count_entries(), 1) << "not even \".bmp\"; result " << result;
     }
-    EXPECT_EQ(dir_.count_entries(), 0);
-}
-
-TEST_F(Commands, FirstSaveCancelledWritesNothingAnywhere) {
-    frame();
-    run(save_bmp, {1, nullptr, nullptr});
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-    captured([&] { frame(15); });
-    EXPECT_EQ(dir_.count_entries(), 0) << "not even \".bmp\" or an empty name";
 }
 
 TEST_F(Commands, FramesDrawnWhileTheDialogIsOpenDoNotCompleteTheCapture) {
@@ -150,35 +141,95 @@ TEST_F(Commands, FramesDrawnWhileTheDialogIsOpenDoNotCompleteTheCapture) {
     EXPECT_TRUE(exists(now));
 }
 
-TEST_F(Commands, SaveRefusesNamesThatDoNotFitAndKeepsTheOldOne) {
+TEST_F(Commands, TooLongNamesAreRefusedNotCut) {
     std::strcpy(view().output_path, "/tmp/old.bmp");
-    const std::string fits = "/" + std::string(494, 'a');  // 495 bytes + ".bmp": fits
     for (const std::string& name : {"/" + std::string(495, 'a'), "/" + std::string(700, 'a')}) {
         EXPECT_NE(run(save_bmp, {0, name.c_str(), nullptr}).second.find("too long"),
                   std::string::npos);
         EXPECT_FALSE(view().capture_pending);
         EXPECT_STREQ(view().output_path, "/tmp/old.bmp");
     }
+    const std::string fits = "/" + std::string(494, 'a');  // 495 bytes + ".bmp"
     run(save_bmp, {0, fits.c_str(), nullptr});
     EXPECT_EQ(std::string(view().output_path), fits + ".bmp");
-}
 
-TEST_F(Commands, StartupDirectoryTooLongIsRefusedNotCut) {
-    start_in_deep_folder(300);
+    // A start-up folder too long: Load looks relative to where the program started.
+    EXPECT_NE(start_in_deep_folder(300).find("does not fit"), std::string::npos);
     EXPECT_STREQ(view().startup_dir, ".");
-    EXPECT_NE(startup_err_.find("does not fit"), std::string::npos) << startup_err_;
-    // The Load command then looks relative to where the program started.
-    const auto [out, err] = run(load_stl, {1, nullptr, nullptr});
+    EXPECT_NE(run(load_stl, {1, nullptr, nullptr}).first.find("system_path:.\n"),
+              std::string::npos);
     EXPECT_STREQ(view().model_dir, "./250_test/");
-    EXPECT_NE(out.find("system_path:.\n"), std::string::npos) << out;
+    // 250 bytes fit, but not with "/250_test/": the same folder, relative.
+    ASSERT_EQ(chdir(cwd_), 0);
+    start_in_deep_folder(250);
+    ASSERT_NE(std::string(view().startup_dir), ".");
+    EXPECT_NE(run(load_stl, {1, nullptr, nullptr}).second.find("model folder name does not fit"),
+              std::string::npos);
+    EXPECT_EQ(record_.directory_set, "250_test/");
 }
 
-TEST_F(Commands, ModelFolderTooLongFallsBackToTheSameFolderRelative) {
-    start_in_deep_folder(250);  // fits 256, but not with "/250_test/"
-    ASSERT_NE(std::string(view().startup_dir), ".");
-    const auto [out, err] = run(load_stl, {1, nullptr, nullptr});
-    EXPECT_NE(err.find("model folder name does not fit"), std::string::npos) << err;
-    EXPECT_EQ(record_.directory_set, "250_test/");
+TEST_F(Commands, DropTakesTheDragAndLoadsTheFirstLocalStlLikeLoad) {
+    EXPECT_EQ(view().handle(FL_DND_ENTER), 0) << "without a hook the view takes no drags";
+    set_file_drop_hook(load_stl_file);
+    for (int event : {FL_DND_ENTER, FL_DND_DRAG, FL_DND_RELEASE, FL_DND_LEAVE})
+        EXPECT_EQ(view().handle(event), 1) << "event " << event;
+    const struct {
+        std::string text;
+        const char* out;
+        const char* err;  // a piece of stderr, or "" for none at all
+        std::size_t facets;
+    } cases[] = {
+        {"# from a file manager\r\nfile://" + dir_.path() + "/notes.txt\r\nfile://localhost" +
+             dir_.path() + "/two%20models.stl\r\n/tmp/later.stl\r\n",
+         kTwoFacetsRead, "", 2},
+        {"file:///tmp/notes.txt\r\nhttp://example/x.stl\r\n", "",
+         "drop ignored: no local .stl file among the dropped names\n", 2},
+        {"file://" + dir_.path() + "/missing.stl\n", "READ!\n",
+         "missing.stl\": No such file or directory", 0},
+    };
+    for (const auto& c : cases) {
+        std::string buffer = c.text;
+        Fl::e_text = buffer.data();
+        Fl::e_length = static_cast<int>(buffer.size());
+        const auto [out, err] = captured([&] { EXPECT_EQ(view().handle(FL_PASTE), 1); });
+        EXPECT_EQ(out, c.out);
+        EXPECT_EQ(*c.err ? err.find(c.err) == std::string::npos : err != "", false) << err;
+        EXPECT_EQ(view().triangles.size(), c.facets) << c.text;
+    }
+    Fl::e_text = nullptr;
+    Fl::e_length = 0;
+}
+
+TEST(Command_Line, FirstWordThatIsNoOptionNamesTheModel) {
+    const struct {
+        std::vector<std::string> words;
+        const char* model;
+        bool unknown;
+        const char* err;  // a piece of stderr, or "" for none at all
+    } cases[] = {
+        {{}, "", false, ""},
+        {{"-geometry", "900x700", "b.stl"}, "b.stl", false, ""},
+        {{"-bogus-option", "c.stl", "-geometry"}, "c.stl", true, "options are:\n -bg2 color\n"},
+        {{"--bogus-option"}, "", true, "options are:\n"},
+        {{"--", "-d.stl"}, "-d.stl", false, ""},
+        {{"e.stl", "f.stl"}, "e.stl", false, "loading only e.stl"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> words = c.words;
+        words.insert(words.begin(), "veltrim");
+        std::vector<char*> argv;
+        for (std::string& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        Command_Line line;
+        const std::string err =
+            captured([&] {
+                line = parse_command_line(static_cast<int>(words.size()), argv.data());
+            }).second;
+        const std::string what = testing::PrintToString(c.words) + ": " + err;
+        EXPECT_EQ(line.model ? line.model : "", std::string(c.model)) << what;
+        EXPECT_EQ(line.unknown_option, c.unknown) << what;
+        EXPECT_EQ(*c.err ? err.find(c.err) == std::string::npos : err != "", false) << what;
+    }
 }
 
 }  // namespace

@@ -1,98 +1,100 @@
-// The frame sequence drawn offscreen: matrices, pending navigation, lighting
-// and depth readback.
+// The frame sequence drawn offscreen (matrices, pending navigation, lighting,
+// depth readback) and mouse navigation fed with synthetic FLTK events.
 #include "support/offscreen_view.h"
+
+#include <array>
 
 #include "app/commands.h"
 
 namespace {
 
 constexpr double kExtent = 800.0 * 560.0;
-constexpr double kDepthStep = 1.0 / 16777215.0;  // one step of a 24-bit depth buffer
+constexpr double kSin10 = 0.17364817766693033, kCos10 = 0.984807753012208;
 
-// The view rotation, written out by hand: about X by elevation after about
-// Y by azimuth, column-major.
-void expected_view_rotation(double elevation, double azimuth, double* m) {
+// The view rotation written out by hand: about X by elevation after about Y
+// by azimuth, column-major.
+std::array<double, 16> view_rotation(double elevation, double azimuth) {
     const double a = elevation * M_PI / 180, b = azimuth * M_PI / 180;
     const double ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
-    const double rows[3][3] = {{cb, 0, sb}, {sa * sb, ca, -sa * cb}, {-ca * sb, sa, ca * cb}};
-    for (int c = 0; c < 4; ++c)
-        for (int r = 0; r < 4; ++r) m[c * 4 + r] = (r < 3 && c < 3) ? rows[r][c] : (r == c ? 1 : 0);
+    return {cb, sa * sb, -ca * sb, 0, 0, ca, sa, 0, sb, -sa * cb, ca * cb, 0, 0, 0, 0, 1};
 }
 
-void expect_matrix_near(const double* actual, const double* expected) {
+void expect_matrix(const double* actual, const std::array<double, 16>& expected) {
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-6) << "element " << i;
 }
 
-using ViewFrame = Offscreen_View_Test;
+class ViewFrame : public Offscreen_View_Test {
+protected:
+    // Where model_matrix now takes the model point (x, y, z).
+    void expect_moved(double x, double y, double z, double ex, double ey, double ez,
+                      const char* what) {
+        const double* m = view().model_matrix;
+        const double e[3] = {ex, ey, ez};
+        for (int r = 0; r < 3; ++r)
+            EXPECT_NEAR(m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r], e[r], 0.01) << what;
+    }
+    // The front view: screen x is model x, screen up model y, +z faces the viewer.
+    void front_view() {
+        view().azimuth = 0;
+        view().elevation = 0;
+        frame(2);
+    }
+};
 
-TEST_F(ViewFrame, FirstFrameDrawsUnturnedThenTheInitialViewFollows) {
+TEST_F(ViewFrame, FirstFrameUnturnedThenTheInitialViewAndPendingStepsOnceInTheModelsFrame) {
     frame();
-    EXPECT_TRUE(is_identity(view().model_matrix));
     EXPECT_TRUE(is_identity(view().saved_modelview)) << "first frame draws the model unturned";
     EXPECT_EQ(view().depth_extent, kExtent);
-    double expected[16];
-    expected_view_rotation(20, -30, expected);
-    expect_matrix_near(view().view_matrix, expected);
+    expect_matrix(view().view_matrix, view_rotation(20, -30));
     frame();
-    expect_matrix_near(view().saved_modelview, expected);
-    EXPECT_TRUE(is_identity(view().model_matrix));
-}
-
-TEST_F(ViewFrame, PendingStepsApplyExactlyOnceAndZeroAngleWithZeroAxisChangesNothing) {
-    frame();
-    view().spin_angle = 0;  // the zero axis stands before the first drag
-    frame(3);
-    EXPECT_TRUE(is_identity(view().model_matrix));
+    expect_matrix(view().saved_modelview, view_rotation(20, -30));
 
     view().pan_vector[0] = 2;
     view().pan_vector[1] = -1;
     view().pan_amount = 3;
     frame(3);
-    EXPECT_EQ(view().pan_amount, 0.0f);
-    EXPECT_DOUBLE_EQ(view().model_matrix[12], 6) << "applied once, not every frame";
-    EXPECT_DOUBLE_EQ(view().model_matrix[13], -3);
-
     view().spin_axis[2] = 5;
     view().spin_angle = 90;
     frame(3);
-    EXPECT_EQ(view().spin_angle, 0.0f);
-    EXPECT_NEAR(view().model_matrix[0], 0, 1e-6);  // x turned onto y: a quarter turn, once
-    EXPECT_NEAR(view().model_matrix[1], 1, 1e-6);
-    EXPECT_DOUBLE_EQ(view().model_matrix[12], 6) << "the turn acts in the model's own frame";
+    EXPECT_EQ(view().pan_amount + view().spin_angle, 0.0f);
+    // x turned onto y, a quarter turn once, after the pan: in the model's frame.
+    expect_matrix(view().model_matrix, {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 6, -3, 0, 1});
+
+    side_view_cb(nullptr, nullptr);
+    frame();
+    reset_rotation_cb(nullptr, nullptr);
+    EXPECT_TRUE(is_identity(view().model_matrix));
+    EXPECT_TRUE(is_identity(view().view_matrix));
+    frame();
+    EXPECT_TRUE(is_identity(view().saved_modelview)) << "the first frame after the reset";
+    frame();
+    expect_matrix(view().saved_modelview, view_rotation(0, 90));
 }
 
-// The lit model's colour, worked out by hand from the fixed-function
-// lighting equation for what the frame sets: colour tracking makes the
-// material's ambient and diffuse the model colour m = (0.7, 0.7, 0.4);
-// material specular 0.5, shininess 50; light 0 diffuse 0.8, specular 1 and
-// ambient 0 (its defaults); the default light model adds 0.2 m and puts the
-// viewer at infinity, V = (0, 0, 1). The light is directional, set under the
-// identity modelview, so in eye coordinates L = (0.5, 0.5, 1) / sqrt(1.5) =
-// (0.4082, 0.4082, 0.8165) and the half vector H = (L + V) / |L + V| =
-// (0.2142, 0.2142, 0.9530). For an eye-space facet normal N:
+// The lit model's colour from the fixed-function lighting equation for what
+// the frame sets: colour tracking makes ambient and diffuse the model colour
+// m = (0.7, 0.7, 0.4); material specular 0.5, shininess 50; light 0 diffuse
+// 0.8, specular 1, ambient 0; the light model adds 0.2 m, viewer at infinity
+// V = (0, 0, 1). The light is directional under the identity modelview:
+// L = (0.5, 0.5, 1) / sqrt(1.5), half vector H = (0.2142, 0.2142, 0.9530).
 //   colour = 0.2 m + 0.8 m max(N.L, 0) + (N.L > 0 ? 0.5 (N.H)^50 : 0)
-// Facing the viewer, N = (0, 0, 1): N.L = 0.8165, 0.9530^50 = 0.0902:
-//   r = g = 0.14 + 0.4572 + 0.0451 = 0.6423 (163.8), b = 0.08 + 0.2613 + 0.0451 = 0.3864 (98.5)
-// Leaning left, N = (-0.6, 0, 0.8): N.L = 0.4082, N.H = 0.634, 0.634^50 ~ 1e-10:
-//   r = g = 0.14 + 0.2286 = 0.3686 (94.0), b = 0.08 + 0.1306 = 0.2106 (53.7)
-// Leaning up, N = (0, 0.6, 0.8): N.L = 0.8981, N.H = 0.8909, 0.8909^50 = 0.0031:
-//   r = g = 0.14 + 0.5030 + 0.0016 = 0.6445 (164.4), b = 0.08 + 0.2874 + 0.0016 = 0.3690 (94.1)
-// Turned away, N = (0, 0, -1): N.L < 0, ambient only: 0.14 (35.7), 0.08 (20.4)
-// At the top view eye (x, y, z) is model (x, -z, y): model +y faces the
-// viewer and model z runs down the screen; the facets stand above the plate.
+// N = (0, 0, 1): N.L = 0.8165, (N.H)^50 = 0.0902: 163.8, 163.8, 98.5
+// N = (-0.6, 0, 0.8): N.L = 0.4082, (N.H)^50 ~ 0: 94.0, 94.0, 53.7
+// N = (0, 0.6, 0.8): N.L = 0.8981, (N.H)^50 = 0.0031: 164.4, 164.4, 94.1
+// N = (0, 0, -1): ambient only: 35.7, 35.7, 20.4
+// At the top view eye (x, y, z) is model (x, -z, y).
 TEST_F(ViewFrame, LitModelColourFollowsTheLightingEquation) {
-    struct Quad {
+    const struct {
         float a[3], e1[3], e2[3];  // a corner and its two edges: normal e1 x e2
         int x, y;                  // window pixel over its middle: (400 + x, 280 - z)
-        double r, g, b;
+        double rgb[3];
+    } quads[] = {
+        {{20, 0, -20}, {100, 0, 0}, {0, 0, -40}, 470, 320, {163.8, 163.8, 98.5}},
+        {{-130, -15, -20}, {40, 30, 0}, {0, 0, -40}, 290, 320, {94.0, 94.0, 53.7}},
+        {{-130, 15, 60}, {40, 0, 0}, {0, -30, -40}, 290, 240, {164.4, 164.4, 94.1}},
+        {{20, 0, 20}, {100, 0, 0}, {0, 0, 40}, 470, 240, {35.7, 35.7, 20.4}},
     };
-    const Quad quads[] = {
-        {{20, 0, -20}, {100, 0, 0}, {0, 0, -40}, 470, 320, 163.8, 163.8, 98.5},
-        {{-130, -15, -20}, {40, 30, 0}, {0, 0, -40}, 290, 320, 94.0, 94.0, 53.7},
-        {{-130, 15, 60}, {40, 0, 0}, {0, -30, -40}, 290, 240, 164.4, 164.4, 94.1},
-        {{20, 0, 20}, {100, 0, 0}, {0, 0, 40}, 470, 240, 35.7, 35.7, 20.4},
-    };
-    for (const Quad& q : quads) {
+    for (const auto& q : quads) {
         Triangle t0, t1;
         for (int k = 0; k < 3; ++k) {
             t0.v[0][k] = t1.v[2][k] = q.a[k];
@@ -100,62 +102,31 @@ TEST_F(ViewFrame, LitModelColourFollowsTheLightingEquation) {
             t0.v[2][k] = t1.v[0][k] = q.a[k] + q.e1[k] + q.e2[k];
             t1.v[1][k] = q.a[k] + q.e2[k];
         }
-        view().triangles.push_back(t0);
-        view().triangles.push_back(t1);
+        view().triangles.insert(view().triangles.end(), {t0, t1});
     }
     ++view().model_generation;
     view().set_bounds(Model_Bounds{200, -200, 200, -200, 200, -200});  // centred as it is
     top_view_cb(nullptr, nullptr);
     frame(2);
-
-    for (const Quad& p : quads) {
+    for (const auto& q : quads) {
         unsigned char rgb[3];
-        glReadPixels(p.x, p.y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-        EXPECT_NEAR(rgb[0], p.r, 2) << p.x << "," << p.y;
-        EXPECT_NEAR(rgb[1], p.g, 2) << p.x << "," << p.y;
-        EXPECT_NEAR(rgb[2], p.b, 2) << p.x << "," << p.y;
+        glReadPixels(q.x, q.y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(rgb[k], q.rgb[k], 2) << q.x << "," << q.y;
     }
 }
 
-TEST_F(ViewFrame, TopViewWithoutModelReadsThePlateOnlyNeverBoxOrAxes) {
+TEST_F(ViewFrame, EmptyTopViewReadsThePlateOnlyAndTheProbeTheClearValue) {
     top_view_cb(nullptr, nullptr);
+    view().probe_x = 3;
+    view().probe_y = 550;
+    view().probe_depth = 0.25f;
     frame(2);
+    EXPECT_EQ(view().probe_depth, 1.0f);
     const double plate = 0.5 + 27.5 / (2 * kExtent);
     int off = 0;
     for (int k = 0; k < 360 * 150; ++k)
-        if (std::fabs(view().depth_samples[k] - plate) > kDepthStep) ++off;
+        off += std::fabs(view().depth_samples[k] - plate) > 6e-8;  // a depth step
     EXPECT_EQ(off, 0) << "the axes lie 22.5 above the plate and the box edges around it";
-}
-
-TEST_F(ViewFrame, ProbeReadsTheClearValue) {
-    for (const auto& at : {std::pair<int, int>(400, 300), std::pair<int, int>(3, 550)}) {
-        view().probe_x = at.first;
-        view().probe_y = at.second;
-        view().probe_depth = 0.25f;
-        frame(2);
-        EXPECT_EQ(view().probe_depth, 1.0f);
-    }
-}
-
-TEST_F(ViewFrame, ResetRotationAfterSideViewKeepsTheViewAndRestoresTheLoadedPose) {
-    frame();
-    view().spin_axis[1] = 1;
-    view().spin_angle = 45;
-    view().pan_vector[0] = 1;
-    view().pan_amount = 10;
-    side_view_cb(nullptr, nullptr);
-    frame(2);
-    ASSERT_FALSE(is_identity(view().model_matrix));
-    reset_rotation_cb(nullptr, nullptr);
-    EXPECT_TRUE(is_identity(view().model_matrix));
-    EXPECT_TRUE(is_identity(view().view_matrix));
-    frame();
-    EXPECT_TRUE(is_identity(view().saved_modelview))
-        << "the first frame after the reset is unturned";
-    double side[16];
-    expected_view_rotation(0, 90, side);
-    frame();
-    expect_matrix_near(view().saved_modelview, side);
 }
 
 TEST_F(ViewFrame, ResizeRunsTheSetUpAgainAndKeepsTheMatrices) {
@@ -167,8 +138,140 @@ TEST_F(ViewFrame, ResizeRunsTheSetUpAgainAndKeepsTheMatrices) {
     frame();
     EXPECT_EQ(view().depth_extent, 640.0 * 480.0);
     EXPECT_DOUBLE_EQ(view().model_matrix[13], 4);
-    EXPECT_EQ(view().saved_viewport[2], 640);
-    EXPECT_EQ(view().saved_viewport[3], 480);
+    EXPECT_EQ(view().saved_viewport[2] * 1000 + view().saved_viewport[3], 640480);
+}
+
+TEST_F(ViewFrame, PressLinesAndStillDragsChangeNothing) {
+    front_view();
+    const std::string out = captured([&] {
+                                for (int button : {1, 2, 3, 4})
+                                    EXPECT_EQ(event(FL_PUSH, 300, 200, button), 1);
+                                EXPECT_EQ(event(FL_MOVE, 20, 30), 1);
+                            }).first;
+    EXPECT_EQ(out, "left mouse click \nmiddle mouse click \nright mouse click \n");
+    captured([&] {
+        for (int button : {1, 2, 3}) {
+            event(FL_PUSH, 20, 30, button);
+            event(FL_DRAG, 20, 30, button);
+        }
+    });
+    EXPECT_EQ(view().last_x * 100 + view().last_y, 2030);
+    event(FL_RELEASE, 90, 90, 1);  // passed on to the GL window, pointer not recorded
+    EXPECT_EQ(view().last_x, 20);
+    EXPECT_EQ(view().spin_angle + view().pan_amount + view().azimuth + view().elevation, 0.0f);
+    frame();
+    EXPECT_TRUE(is_identity(view().model_matrix));
+}
+
+TEST_F(ViewFrame, RightDragTurnsRightwardTiltsDownwardUnclamped) {
+    captured([&] {
+        event(FL_PUSH, 100, 100, 3);
+        event(FL_DRAG, 115, 130, 3);
+        event(FL_DRAG, 130, 170, 3);
+    });
+    EXPECT_EQ(view().azimuth, 0.0f);  // from the initial view exactly to the top view
+    EXPECT_EQ(view().elevation, 90.0f);
+    captured([&] { event(FL_DRAG, 500, 200, 3); });
+    EXPECT_EQ(view().azimuth, 370.0f);
+    EXPECT_EQ(view().elevation, 120.0f);
+}
+
+// The axis is the drag with x and y exchanged, so the side facing the viewer
+// follows the pointer: the front point (0, 0, 100) turns 10 degrees that way.
+TEST_F(ViewFrame, TrackballTurnsTheFacingSideTheWayOfTheDrag) {
+    front_view();
+    captured([&] {
+        event(FL_PUSH, 300, 300, 1);
+        event(FL_DRAG, 300, 300, 1);  // a still step takes prev_depth from the probe
+    });
+    ASSERT_EQ(view().prev_depth, 1.0f);
+    const struct {
+        int dx, dy;
+        double x, y;
+        const char* what;
+    } cases[] = {{10, 0, kSin10, 0, "right"},
+                 {0, 10, 0, -kSin10, "down"},
+                 {-6, -8, -0.6 * kSin10, 0.8 * kSin10, "left and up"}};
+    for (const auto& c : cases) {
+        std::fill(view().model_matrix, view().model_matrix + 16, 0.0);
+        for (int i = 0; i < 16; i += 5) view().model_matrix[i] = 1;
+        frame();  // the unprojection's snapshot unturned too
+        const int x = view().last_x + c.dx, y = view().last_y + c.dy;
+        const std::string out = captured([&] { event(FL_DRAG, x, y, 1); }).first;
+        char now[200];
+        const double* to = view().unproject_to;
+        std::snprintf(now, sizeof now, "NOW x y x : %f,%f, %f\n", to[0], to[1], to[2]);
+        EXPECT_EQ(out, now);
+        EXPECT_EQ(view().spin_angle, 10.0f);
+        EXPECT_EQ(view().probe_y, y) << "not turned upward";
+        frame(3);
+        expect_moved(0, 0, 100, 100 * c.x, 100 * c.y, 100 * kCos10, c.what);
+    }
+}
+
+// A pan step sets prev_depth, so the trackball then turns across the drag,
+// and the trackball step cancels the pending pan.
+TEST_F(ViewFrame, TrackballAfterAPanTurnsAcrossTheDrag) {
+    front_view();
+    captured([&] {
+        event(FL_PUSH, 300, 300, 2);
+        event(FL_DRAG, 302, 300, 2);
+        event(FL_PUSH, 300, 300, 1);
+        event(FL_DRAG, 310, 300, 1);
+    });
+    EXPECT_EQ(view().pan_amount, 0.0f);
+    const float* a = view().spin_axis;
+    EXPECT_NEAR(std::fabs(a[0]) + std::fabs(a[1] - 10) + std::fabs(a[2]), 0, 3e-3);
+}
+
+// One model unit is one pixel; pan_amount is half the step's length, so a
+// 2-pixel step follows the pointer. Only the last step before a frame counts.
+TEST_F(ViewFrame, MiddleDragMovesTheModelWithThePointer) {
+    front_view();
+    const struct {
+        int dx, dy;
+        double x, y;
+    } cases[] = {{2, 0, 2, 0}, {0, -2, 0, 2}, {-2, 0, -2, 0}, {0, 2, 0, -2}};
+    double x = 0, y = 0;
+    for (const auto& c : cases) {
+        captured([&] {
+            event(FL_PUSH, 400, 300, 2);
+            event(FL_DRAG, 440, 330, 2);  // lost: overwritten before the frame
+            event(FL_DRAG, 440 + c.dx, 330 + c.dy, 2);
+        });
+        frame(3);
+        x += c.x;
+        y += c.y;
+        expect_moved(0, 0, 0, x, y, 0, "pan, applied once");
+    }
+}
+
+TEST_F(ViewFrame, WheelMovesByAFifthOfThePointerTravelWhateverItsDirection) {
+    front_view();
+    event(FL_MOVE, 250, 250);
+    for (int dy : {1, -1}) {
+        Fl::e_dy = dy;
+        event(FL_MOUSEWHEEL, 250, 250);
+    }
+    EXPECT_EQ(view().pan_amount, 0.2f);
+    EXPECT_EQ(view().probe_y, 560 - 250);
+    frame();
+    EXPECT_TRUE(is_identity(view().model_matrix)) << "no pointer travel, no move";
+    event(FL_MOUSEWHEEL, 260, 240);  // 10 px right, 10 px up: 2 units each
+    frame();
+    expect_moved(0, 0, 0, 2, 2, 0, "wheel");
+}
+
+TEST_F(ViewFrame, EventsBeforeTheFirstFrameKeepEverythingFinite) {
+    captured([&] {
+        for (int button : {1, 2}) {
+            event(FL_PUSH, 100, 100, button);
+            event(FL_DRAG, 130, 140, button);
+        }
+        event(FL_MOUSEWHEEL, 150, 150);
+    });
+    frame(2);
+    EXPECT_TRUE(is_identity(view().model_matrix)) << "a failed unprojection moves nothing";
 }
 
 }  // namespace

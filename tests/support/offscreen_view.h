@@ -29,13 +29,11 @@ protected:
         set_file_chooser_factory(nullptr);
         gl_view = nullptr;
     }
-
     GL_Display_3D& view() { return *view_; }
     void fresh_view() {
         view_ = std::make_unique<GL_Display_3D>();
         gl_view = view_.get();
     }
-
     void frame(int n = 1) {
         for (int i = 0; i < n; ++i) {
             view_->draw();
@@ -43,22 +41,18 @@ protected:
             view_->context_valid(1);
         }
     }
-
-    // Resizes the view and its surface; the next frame runs the set-up again.
+    // The next frame runs the set-up again.
     void resize(int w, int h) {
         ASSERT_TRUE(context_->resize(w, h));
         view_->size(w, h);
         view_->valid(0);
     }
-
-    // Synthetic pointer event at view coordinates (x, y) with a button.
     int event(int type, int x, int y, int button = 0) {
         Fl::e_x = x;
         Fl::e_y = y;
         if (button) Fl::e_keysym = FL_Button + button;
         return view_->handle(type);
     }
-
     std::unique_ptr<Offscreen_Context> context_;
     std::unique_ptr<GL_Display_3D> view_;
 };
@@ -76,7 +70,7 @@ inline std::pair<std::string, std::string> captured(const std::function<void()>&
 struct Scripted_Chooser_Answer {
     int result = 0;                    // what show() returns
     const char* filename = nullptr;    // what filename() gives
-    std::function<void()> while_open;  // runs inside show(), as a modal dialog's event loop would
+    std::function<void()> while_open;  // runs inside show(), as a modal dialog's loop would
 };
 
 struct Chooser_Record {
@@ -85,8 +79,8 @@ struct Chooser_Record {
 
 class Scripted_Chooser : public File_Chooser {
 public:
-    Scripted_Chooser(Scripted_Chooser_Answer answer, Chooser_Record& record)
-        : answer_(std::move(answer)), record_(record) {}
+    Scripted_Chooser(Scripted_Chooser_Answer a, Chooser_Record& r)
+        : answer_(std::move(a)), record_(r) {}
     void title(const char*) override {}
     void type(Type) override {}
     void filter(const char*) override {}
