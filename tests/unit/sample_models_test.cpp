@@ -32,7 +32,9 @@ TEST(SampleModels, LoadCleanlyAndFitThePlateWhenCentred) {
         EXPECT_EQ(r.form, s.binary ? Stl_Form::Binary : Stl_Form::Ascii);
         EXPECT_TRUE(r.sound());
         EXPECT_TRUE(t.size() >= s.min_facets && t.size() <= s.max_facets) << t.size();
-        if (s.binary) EXPECT_EQ(r.declared_count, t.size());
+        if (s.binary) {
+            EXPECT_EQ(r.declared_count, t.size());
+        }
         // A foot-sized outline (240-260 by 90-110), raised rim and arch over
         // a thin base: centred on its first-vertex bounds, every vertex lies
         // over the plate and none below it.
