@@ -4,7 +4,6 @@
 // file helpers its tests share.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -25,18 +24,9 @@
 inline int count_lines_with(const std::string& text, const std::string& what) {
     int n = 0;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (line.find(what) != std::string::npos) ++n;
+    for (std::string line; std::getline(in, line);) n += line.find(what) != std::string::npos;
     return n;
 }
-
-struct Batch_Run {
-    int status = -1;  // exit status; -1 if it did not exit normally
-    std::string out, err;
-
-    // The standard error lines that mention `what`.
-    int lines_with(const std::string& what) const { return count_lines_with(err, what); }
-};
 
 inline std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -48,31 +38,25 @@ inline void put(const std::string& path, const std::string& bytes) {
 }
 
 // Starts the built veltrim-batch with DISPLAY unset (or set to `display`),
-// its standard output and error going to the files named. Returns its pid.
-inline pid_t start_batch(const std::vector<std::string>& args, const std::string& out_path,
+// its output and error going to the files named. The environment is made
+// before fork: the GL driver has threads, so the child only execs.
+inline pid_t start_batch(std::vector<std::string> args, const std::string& out_path,
                          const std::string& err_path, const char* display = nullptr) {
-    std::vector<std::string> strings = {VELTRIM_BATCH};
-    strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : strings) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    // The environment is made before fork: between fork and exec only
-    // async-signal-safe calls are allowed, and the GL driver has threads.
+    args.insert(args.begin(), VELTRIM_BATCH);
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e)
         if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0)
             env.push_back(*e);
     if (display) env.push_back(std::string("DISPLAY=") + display);
-    std::vector<char*> envp;
+    std::vector<char*> argv, envp;
+    for (std::string& a : args) argv.push_back(&a[0]);
     for (std::string& e : env) envp.push_back(&e[0]);
+    argv.push_back(nullptr);
     envp.push_back(nullptr);
-
     const pid_t pid = fork();
     if (pid == 0) {
-        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
+        dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -82,40 +66,39 @@ inline pid_t start_batch(const std::vector<std::string>& args, const std::string
 // Its exit status once it ends; -1 if it did not exit normally, -2 if it
 // was still running after `seconds` (it is then killed).
 inline int wait_for(pid_t pid, double seconds = 600) {
+    if (pid <= 0) return -1;
     int wstatus = 0;
-    for (double waited = 0; pid > 0; waited += 0.02) {
+    for (double waited = 0; waited <= seconds; waited += 0.02) {
         const pid_t done = waitpid(pid, &wstatus, WNOHANG);
         if (done == pid) return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
         if (done < 0) return -1;
-        if (waited > seconds) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &wstatus, 0);
-            return -2;
-        }
         usleep(20000);
     }
-    return -1;
+    kill(pid, SIGKILL);
+    waitpid(pid, &wstatus, 0);
+    return -2;
 }
 
-// Runs veltrim-batch to its end.
+struct Batch_Run {
+    int status = -1;  // exit status; -1 if it did not exit normally
+    std::string out, err;
+    int lines_with(const std::string& what) const { return count_lines_with(err, what); }
+};
+
 inline Batch_Run run_batch(const std::vector<std::string>& args, const char* display = nullptr) {
     Temp_Dir logs;
-    const std::string out_path = logs.file("out"), err_path = logs.file("err");
     Batch_Run r;
-    r.status = wait_for(start_batch(args, out_path, err_path, display));
-    r.out = slurp(out_path);
-    r.err = slurp(err_path);
+    r.status = wait_for(start_batch(args, logs.file("out"), logs.file("err"), display));
+    r.out = slurp(logs.file("out"));
+    r.err = slurp(logs.file("err"));
     return r;
 }
 
 inline std::vector<std::string> files_in(const std::string& dir) {
     std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
-        closedir(d);
-    }
+    std::error_code ignored;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ignored))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

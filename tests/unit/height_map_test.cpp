@@ -41,15 +41,11 @@ TEST(DepthToGray, FiveLevelsPerUnitTruncatedAndClamped) {
 
 TEST(Layout, QuarterTurnClockwise) {
     std::vector<unsigned char> gray(kSamples, 0), img(kSamples, 0);
-    gray[0 * kCaptureWidth + 0] = 1;    // capture bottom-left
-    gray[0 * kCaptureWidth + 359] = 2;  // bottom-right
-    gray[149 * kCaptureWidth + 0] = 3;  // top-left
-    gray[10 * kCaptureWidth + 20] = 4;  // column 20, row 10 from the bottom
+    // (capture row from the bottom, column) -> (image row, column)
+    const int cases[4][4] = {{0, 0, 0, 0}, {0, 359, 359, 0}, {149, 0, 0, 149}, {10, 20, 20, 10}};
+    for (int k = 0; k < 4; ++k) gray[cases[k][0] * kCaptureWidth + cases[k][1]] = k + 1;
     lay_out(gray.data(), img.data());
-    EXPECT_EQ(img[0 * kImageCols + 0], 1);
-    EXPECT_EQ(img[359 * kImageCols + 0], 2);
-    EXPECT_EQ(img[0 * kImageCols + 149], 3);
-    EXPECT_EQ(img[20 * kImageCols + 10], 4);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(img[cases[k][2] * kImageCols + cases[k][3]], k + 1) << k;
 }
 
 struct Cell {
@@ -66,39 +62,22 @@ struct Pinhole_Case {
 };
 
 TEST(Pinholes, FillRuleOrderAndBorders) {
+    // clang-format off
     const Pinhole_Case cases[] = {
-        {"seven nonzero neighbours fill",
-         100,
-         50,
-         100,
-         {{100, 50, 0}, {99, 49, 0}},
-         {{100, 50, 100}}},
+        {"seven nonzero neighbours fill", 100, 50, 100, {{100, 50, 0}, {99, 49, 0}}, {{100, 50, 100}}},
         {"six do not", 100, 50, 100, {{100, 50, 0}, {99, 49, 0}, {99, 50, 0}}, {{100, 50, 0}}},
-        {"the mean truncates",
-         200,
-         80,
-         10,
-         {{200, 80, 0}, {201, 81, 15}},
-         {{200, 80, 10}}},  // 10.6
-        {"left to right, in place",
-         100,
-         50,
-         80,
+        {"the mean truncates (10.6)", 200, 80, 10, {{200, 80, 0}, {201, 81, 15}}, {{200, 80, 10}}},
+        {"left to right, in place", 100, 50, 80,
          {{100, 50, 0}, {100, 51, 0}, {99, 52, 10}, {100, 52, 80}, {101, 52, 80}},
          {{100, 50, 80}, {100, 51, (80 * 7 + 10) / 8}}},
-        {"bottom up, in place",
-         100,
-         50,
-         60,
+        {"bottom up, in place", 100, 50, 60,
          {{102, 49, 60}, {102, 50, 60}, {102, 51, 60}, {101, 50, 0}, {100, 50, 0}, {99, 49, 30}},
          {{101, 50, 60}, {100, 50, (60 * 7 + 30) / 8}}},
-        {"borders never change",
-         -1,
-         0,
-         90,
+        {"borders never change", -1, 0, 90,
          {{0, 70, 0}, {359, 70, 0}, {180, 0, 0}, {180, 149, 0}, {0, 0, 0}, {359, 149, 0}},
          {{0, 70, 0}, {359, 70, 0}, {180, 0, 0}, {180, 149, 0}, {0, 0, 0}, {359, 149, 0}}},
     };
+    // clang-format on
     for (const Pinhole_Case& t : cases) {
         std::vector<unsigned char> img(kSamples, t.r < 0 ? t.fill : 0);
         for (int r = t.r - 1; t.r >= 0 && r <= t.r + 1; ++r)
@@ -111,32 +90,24 @@ TEST(Pinholes, FillRuleOrderAndBorders) {
     }
 }
 
-TEST(BmpSuffix, ByteByByteRule) {
-    const std::pair<const char*, const char*> cases[] = {{"scan", "scan.bmp"},
-                                                         {"scan.bmp", "scan.bmp"},
-                                                         {"scan.BMP", "scan.BMP.bmp"},
-                                                         {"scan.bmpx", "scan.bmpx.bmp"},
-                                                         {"scan.bmq", "scan.bmq.bmp"},
-                                                         {"scanxbmp", "scanxbmp.bmp"},
-                                                         {"bmp", "bmp.bmp"},
-                                                         {".bmp", ".bmp"},
-                                                         {"/tmp/a b/掃描", "/tmp/a b/掃描.bmp"}};
+TEST(BmpSuffix, ByteByByteRuleAndNothingWrittenWhenItDoesNotFit) {
+    // clang-format off
+    const std::pair<const char*, const char*> cases[] = {
+        {"scan", "scan.bmp"}, {"scan.bmp", "scan.bmp"}, {"scan.BMP", "scan.BMP.bmp"},
+        {"scan.bmpx", "scan.bmpx.bmp"}, {"scan.bmq", "scan.bmq.bmp"}, {"scanxbmp", "scanxbmp.bmp"},
+        {"bmp", "bmp.bmp"}, {".bmp", ".bmp"}, {"/tmp/a b/掃描", "/tmp/a b/掃描.bmp"}};
+    // clang-format on
     for (const auto& c : cases) {
         char buf[500] = {};
         std::strcpy(buf, c.first);
         ASSERT_TRUE(apply_bmp_suffix(buf, sizeof buf));
         EXPECT_STREQ(buf, c.second);
     }
-}
-
-TEST(BmpSuffix, RefusesWhatDoesNotFitAndWritesNothing) {
-    char buf[500];
+    char buf[500] = {};
     std::memset(buf, 'a', 496);
-    buf[496] = '\0';
-    buf[497] = buf[498] = buf[499] = 'z';
+    buf[499] = 'z';
     EXPECT_FALSE(apply_bmp_suffix(buf, sizeof buf));
-    EXPECT_EQ(buf[496], '\0');
-    EXPECT_EQ(buf[499], 'z');
+    EXPECT_EQ(std::string(buf, 500), std::string(496, 'a') + std::string(3, '\0') + "z");
     buf[495] = '\0';  // 495 bytes + ".bmp" + zero = 500: just fits
     EXPECT_TRUE(apply_bmp_suffix(buf, sizeof buf));
     EXPECT_STREQ(buf + 495, ".bmp");

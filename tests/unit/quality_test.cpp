@@ -1,6 +1,7 @@
 // The losses a capture reports, on synthetic gray buffers and facets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "heightmap/quality.h"
@@ -44,26 +45,24 @@ std::vector<float> square(float y) {
 }
 
 TEST(Quality, PixelsUnderTheModelBelowThePlateAreCounted) {
-    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    double lowered[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    lowered[13] = -30;  // translation in y
-    double far_out[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, lowered[16],
+           far_out[16];
+    std::copy(identity, identity + 16, lowered);
+    std::copy(identity, identity + 16, far_out);
+    lowered[13] = far_out[13] = -30;  // translation in y
     far_out[12] = 500;
-    far_out[13] = -30;
-    struct Case {
+    // Pixel centres at x = i - 179.5 and z = 74.5 - j: 10 x 10 under the square.
+    const struct Case {
         const char* name;
         float y;
         const double* to_plate;
         int below;
-    } cases[] = {
-        {"above", 0, identity, 0},
-        {"on the plate", -22.5f, identity, 0},
-        {"a hair under it: rounding", -22.505f, identity, 0},
-        // Pixel centres at x = i - 179.5 and z = 74.5 - j: 10 x 10 of them.
-        {"under it", -23, identity, 100},
-        {"moved under it", 0, lowered, 100},
-        {"outside the window", 0, far_out, 0},
-    };
+    } cases[] = {{"above", 0, identity, 0},
+                 {"on the plate", -22.5f, identity, 0},
+                 {"a hair under it: rounding", -22.505f, identity, 0},
+                 {"under it", -23, identity, 100},
+                 {"moved under it", 0, lowered, 100},
+                 {"outside the window", 0, far_out, 0}};
     for (const Case& c : cases) {
         const std::vector<float> f = square(c.y);
         EXPECT_EQ(height_map::count_below_plate(f.data(), 2, c.to_plate), c.below) << c.name;
@@ -80,9 +79,9 @@ TEST(Quality, DescriptionNamesOnlyWhatOccurred) {
     EXPECT_FALSE(q.any());
     q.cut = 7;
     EXPECT_EQ(height_map::describe(q), "7 pixels of the model on the capture border (cut off)");
+    EXPECT_TRUE(q.any());
     q.clipped = 3;
     q.below_plate = 2;
-    EXPECT_TRUE(q.any());
     EXPECT_EQ(height_map::describe(q),
               "3 pixels clipped at 255 (51 units or more above the plate); 7 pixels of the model "
               "on the capture border (cut off); 2 pixels with part of the model below the plate "
