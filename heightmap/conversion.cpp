@@ -1,6 +1,5 @@
 #include "heightmap/conversion.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "heightmap/height_map.h"
@@ -27,8 +26,7 @@ std::string convert_depth(const float* depth, double depth_extent, unsigned char
     std::string lines;
     append_line(lines, "max %f \n", range.max_depth);
     append_line(lines, "min %f \n", range.min_depth);
-    append_line(lines, "real length %f \n",
-                std::abs(range.min_depth - range.max_depth) * depth_extent * 2);
+    append_line(lines, "real length %f \n", real_length(range, depth_extent));
 
     depth_to_gray(depth, kSamples, range.max_depth, depth_extent, gray);
     lay_out(gray, image);

@@ -1,5 +1,7 @@
 #include "heightmap/height_map.h"
 
+#include <cmath>
+
 namespace height_map {
 
 Depth_Range depth_range(const float* depth, std::size_t n) {
@@ -10,6 +12,10 @@ Depth_Range depth_range(const float* depth, std::size_t n) {
         if (d < r.min_depth) r.min_depth = d;
     }
     return r;
+}
+
+double real_length(const Depth_Range& range, double depth_extent) {
+    return std::abs(range.min_depth - range.max_depth) * depth_extent * 2;
 }
 
 void depth_to_gray(const float* depth, std::size_t n, double max_depth, double depth_extent,

@@ -23,6 +23,9 @@ struct Depth_Range {
 // max_depth.
 Depth_Range depth_range(const float* depth, std::size_t n);
 
+// The model's height in model units, as the "real length" line prints it.
+double real_length(const Depth_Range& range, double depth_extent);
+
 // Five gray levels per model unit above max_depth, truncated, clamped to
 // 0..255. Samples farther than the plate (only the clear value can be) give 0
 // instead of wrapping around to bright garbage.

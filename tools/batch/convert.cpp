@@ -1,7 +1,6 @@
 #include "tools/batch/convert.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -141,7 +140,7 @@ Conversion convert_model(const std::string& input, const std::string& output,
     result.console += convert_height_map(*view);
     const height_map::Depth_Range range =
         height_map::depth_range(view->depth_samples, sizes::kSamples);
-    result.real_length = std::abs(range.min_depth - range.max_depth) * view->depth_extent * 2;
+    result.real_length = height_map::real_length(range, view->depth_extent);
     result.quality = assess_capture(*view);
     result.status = write_bmp(output, view->image_header);
     return result;
