@@ -1,8 +1,10 @@
 #include "tools/batch/convert.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,8 +79,15 @@ void pend_rotation(View_State& view, const Rotation& r) {
 
 }  // namespace
 
-Conversion convert_model(const std::string& input, const std::string& output,
-                         const std::vector<Rotation>& rotations) {
+Model_Converter::Model_Converter() : view_(std::make_unique<View_State>()) {
+    view_->azimuth = 0.0f;
+    view_->elevation = 90.0f;
+}
+
+Model_Converter::~Model_Converter() = default;
+
+Conversion Model_Converter::convert(const std::string& input, const std::string& output,
+                                    const std::vector<Rotation>& rotations) {
     Conversion result;
     std::uint64_t size = 0;
     unsigned char head[stl_check::kHeadSize] = {};
@@ -101,47 +110,52 @@ Conversion convert_model(const std::string& input, const std::string& output,
 
     // Frames: the window writes on the tenth frame drawn at the top view
     // after Save. Every frame clears the depth buffer and draws the model
-    // with the view_matrix the previous frame left at its end (the
-    // turn by azimuth and elevation), so the first top-view frame still
-    // shows the model in the old orientation, and from the second on every
-    // frame gives the same depth samples as the tenth: view_matrix is the
-    // top view, model_matrix holds only the rotations (no pan is pending,
-    // and a zero pan and a zero angle leave it exact), and the projection
-    // depends only on the view size. A fresh View_State's first frame runs
-    // the set-up, which makes both matrices identities, draws the model
-    // unturned, and ends by storing the top-view view_matrix from the
-    // angles set before it. So two frames suffice, and the first needs no
-    // model: nothing it draws outlives it (the depth buffer is cleared and
-    // the samples are read again), which is why the model is handed over
-    // only after it. The byte-equality test against the window's capture
-    // path holds this to account.
+    // with the view_matrix the previous frame left at its end (the turn by
+    // azimuth and elevation), so the first top-view frame still shows the
+    // model in the old orientation, and from the second on every frame
+    // gives the same depth samples as the tenth: view_matrix is the top
+    // view, model_matrix holds only the rotations (no pan is pending, and
+    // a zero pan and a zero angle leave it exact), and the projection
+    // depends only on the view size. A fresh view's first frame runs the
+    // set-up, which makes both matrices identities, draws unturned, and
+    // ends by storing the top-view view_matrix; it needs no model, since
+    // nothing it draws outlives it (the depth buffer is cleared and the
+    // samples are read again). After that frame the context and view_matrix
+    // stay as they are from model to model, and putting model_matrix back
+    // to the identity the set-up gives is all a new model needs. The
+    // byte-equality tests against the window's capture path, over several
+    // models in one run, hold this to account.
     //
     // Rotations go through the frame's own trackball step, one pending step
     // a frame, so model_matrix is accumulated by the very GL calls a left
     // drag makes: all but the last in frames without the model, the last
     // in the frame that captures.
-    auto view = std::make_unique<View_State>();  // about 1.6 MB: not on a worker's stack
-    view->azimuth = 0.0f;
-    view->elevation = 90.0f;
-    const std::size_t empty_frames = rotations.size() > 1 ? rotations.size() - 1 : 1;
+    View_State& view = *view_;
+    std::fill(std::begin(view.model_matrix), std::end(view.model_matrix), 0.0);
+    for (int i = 0; i < 4; ++i) view.model_matrix[i * 5] = 1.0;
+    view.triangles.clear();
+    const std::size_t turns = rotations.empty() ? 0 : rotations.size() - 1;
+    const std::size_t empty_frames = set_up_ ? turns : std::max<std::size_t>(turns, 1);
     for (std::size_t k = 0; k < empty_frames; ++k) {
-        if (k + 1 < rotations.size()) pend_rotation(*view, rotations[k]);
-        draw_frame(*view, sizes::kViewWidth, sizes::kViewHeight, k > 0);
+        if (k < turns) pend_rotation(view, rotations[k]);
+        draw_frame(view, sizes::kViewWidth, sizes::kViewHeight, set_up_);
+        set_up_ = true;
     }
-    if (!rotations.empty()) pend_rotation(*view, rotations.back());
-    view->triangles = std::move(triangles);
-    view->set_bounds(bounds);
-    ++view->model_generation;
-    draw_frame(*view, sizes::kViewWidth, sizes::kViewHeight, true);
-    // The worker's context outlives this View_State: free its buffer now,
-    // or one would pile up there per model.
-    view->model_geometry.release();
+    if (!rotations.empty()) pend_rotation(view, rotations.back());
+    view.triangles = std::move(triangles);
+    view.set_bounds(bounds);
+    ++view.model_generation;
+    draw_frame(view, sizes::kViewWidth, sizes::kViewHeight, true);
+    // The context outlives this model: free its buffer now, or one would
+    // pile up there per model.
+    view.model_geometry.release();
 
-    result.console += convert_height_map(*view);
+    result.console += convert_height_map(view);
     const height_map::Depth_Range range =
-        height_map::depth_range(view->depth_samples, sizes::kSamples);
-    result.real_length = height_map::real_length(range, view->depth_extent);
-    result.quality = assess_capture(*view);
-    result.status = write_bmp(output, view->image_header);
+        height_map::depth_range(view.depth_samples, sizes::kSamples);
+    result.real_length = height_map::real_length(range, view.depth_extent);
+    result.quality = assess_capture(view);
+    view.triangles = {};
+    result.status = write_bmp(output, view.image_header);
     return result;
 }

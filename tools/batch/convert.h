@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,11 +9,9 @@
 #include "platform/status.h"
 #include "tools/batch/options.h"
 
-// The window's Save of one model without the window: read the STL file,
-// turn it by the rotations as trackball steps, draw the top view with the
-// window's frame code into the calling thread's current GL context (an
-// 800 x 560 Offscreen_Context), convert the depth and write the BMP file
-// atomically.
+struct View_State;
+
+// The outcome of one model's conversion.
 struct Conversion {
     Status status;         // why it failed: one line, without the file name
     std::string console;   // the reader's and the conversion's console lines
@@ -24,5 +23,23 @@ struct Conversion {
     height_map::Quality quality;
 };
 
-Conversion convert_model(const std::string& input, const std::string& output,
-                         const std::vector<Rotation>& rotations);
+// The window's Save without the window, for one model after another: read
+// the STL file, turn it by the rotations as trackball steps, draw the top
+// view with the window's frame code into the calling thread's current GL
+// context (an 800 x 560 Offscreen_Context), convert the depth and write
+// the BMP file atomically. One converter per context: its view is set up
+// by the first model drawn and kept, so later models need no set-up frame.
+class Model_Converter {
+public:
+    Model_Converter();
+    ~Model_Converter();
+    Model_Converter(const Model_Converter&) = delete;
+    Model_Converter& operator=(const Model_Converter&) = delete;
+
+    Conversion convert(const std::string& input, const std::string& output,
+                       const std::vector<Rotation>& rotations);
+
+private:
+    std::unique_ptr<View_State> view_;  // about 1.6 MB: not on a worker's stack
+    bool set_up_ = false;               // a frame has run: the view is at the top
+};

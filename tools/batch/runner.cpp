@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include "heightmap/sizes.h"
-#include "tools/batch/convert.h"
 #include "view/offscreen_context.h"
 
 namespace {
@@ -64,11 +63,12 @@ void work(Run& run) {
         context = std::make_unique<Offscreen_Context>(sizes::kViewWidth, sizes::kViewHeight);
         if (!context->ok()) run.context_error = context->error();
     }
+    Model_Converter converter;
     while (context->ok() && g_signal == 0) {
         const std::size_t k = run.next++;
         if (k >= run.jobs.size()) break;
         Tally mine;
-        run.rows[k] = convert_job(run.jobs[k], run.options, run.progress, mine);
+        run.rows[k] = convert_job(converter, run.jobs[k], run.options, run.progress, mine);
         std::lock_guard<std::mutex> lock(run.tally_mutex);
         run.tally.converted += mine.converted;
         run.tally.failed += mine.failed;
@@ -100,11 +100,12 @@ Report_Row unconverted_row(const std::string& input, const std::string& output, 
     return row;
 }
 
-Report_Row convert_job(const Job& job, const Options& options, Progress& progress, Tally& tally) {
+Report_Row convert_job(Model_Converter& converter, const Job& job, const Options& options,
+                       Progress& progress, Tally& tally) {
     progress.started(job.input);
     Conversion c;
     try {
-        c = convert_model(job.input, job.output, options.rotations);
+        c = converter.convert(job.input, job.output, options.rotations);
     } catch (const std::exception& e) {  // a model too large for memory, say
         c.status = Status::failed(std::string("cannot convert: ") + e.what());
     }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/batch/convert.h"
 #include "tools/batch/jobs.h"
 #include "tools/batch/options.h"
 #include "tools/batch/progress.h"
@@ -18,9 +19,10 @@ struct Tally {
     std::size_t converted = 0, skipped = 0, failed = 0;
 };
 
-// Converts one job in the calling thread's GL context, prints its lines as
-// a run does, counts it and returns its report row.
-Report_Row convert_job(const Job& job, const Options& options, Progress& progress, Tally& tally);
+// Converts one job with the converter of the calling thread's GL context,
+// prints its lines as a run does, counts it and returns its report row.
+Report_Row convert_job(Model_Converter& converter, const Job& job, const Options& options,
+                       Progress& progress, Tally& tally);
 
 // The row of a model that was not converted.
 Report_Row unconverted_row(const std::string& input, const std::string& output, const char* status,

@@ -138,6 +138,7 @@ void watch_folders(const Options& options, std::vector<Report_Row>& rows, Tally&
     std::fprintf(stderr, "watching %zu folder%s for *.stl files (SIGINT or SIGTERM stops)\n",
                  folders.size(), folders.size() == 1 ? "" : "s");
     std::map<std::string, Pending> pending;
+    Model_Converter converter;
     while (stop_signal() == 0) {
         int timeout_ms = 250;  // bounds the wait for a signal that lands before poll
         const auto now = Clock::now();
@@ -169,7 +170,7 @@ void watch_folders(const Options& options, std::vector<Report_Row>& rows, Tally&
             if (writer == Writer::Busy) continue;  // its writer's close brings a new event
             Progress progress(1, isatty(STDERR_FILENO) == 1);
             const Job job{path, output_path_for(path, options.output_dir)};
-            rows.push_back(convert_job(job, options, progress, tally));
+            rows.push_back(convert_job(converter, job, options, progress, tally));
             progress.close();
             if (!options.report.empty()) {
                 const Status written = write_report(options.report, rows);
