@@ -25,7 +25,7 @@
 #include "model/stl_file.h"
 #include "stl_baseline_readers.h"
 #include "stl_bench_files.h"
-#include "support/strtof_vertices.h"
+#include "strtof_vertices.h"
 
 namespace {
 

@@ -73,19 +73,4 @@ TEST(Quality, PixelsUnderTheModelBelowThePlateAreCounted) {
     EXPECT_EQ(height_map::count_below_plate(slope.data(), 2, identity), 10) << "x 0..10 of 0..20";
 }
 
-TEST(Quality, DescriptionNamesOnlyWhatOccurred) {
-    Quality q;
-    EXPECT_EQ(height_map::describe(q), "");
-    EXPECT_FALSE(q.any());
-    q.cut = 7;
-    EXPECT_EQ(height_map::describe(q), "7 pixels of the model on the capture border (cut off)");
-    EXPECT_TRUE(q.any());
-    q.clipped = 3;
-    q.below_plate = 2;
-    EXPECT_EQ(height_map::describe(q),
-              "3 pixels clipped at 255 (51 units or more above the plate); 7 pixels of the model "
-              "on the capture border (cut off); 2 pixels with part of the model below the plate "
-              "(hidden)");
-}
-
 }  // namespace

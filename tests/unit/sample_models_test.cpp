@@ -1,16 +1,10 @@
 // The sample models in 250_test/ (written by tools/make_samples.cpp) load
-// cleanly, sit on the base plate once centred, and the ASCII one reads as
-// strtof reads its words however its bytes are fed.
+// cleanly and sit on the base plate once centred.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "model/stl_file.h"
-#include "model/stl_parser.h"
-#include "support/strtof_vertices.h"
 
 namespace {
 
@@ -32,9 +26,7 @@ TEST(SampleModels, LoadCleanlyAndFitThePlateWhenCentred) {
         EXPECT_EQ(r.form, s.binary ? Stl_Form::Binary : Stl_Form::Ascii);
         EXPECT_TRUE(r.sound());
         EXPECT_TRUE(t.size() >= s.min_facets && t.size() <= s.max_facets) << t.size();
-        if (s.binary) {
-            EXPECT_EQ(r.declared_count, t.size());
-        }
+        EXPECT_TRUE(!s.binary || r.declared_count == t.size()) << r.declared_count;
         // A foot-sized outline (240-260 by 90-110), raised rim and arch over
         // a thin base: centred on its first-vertex bounds, every vertex lies
         // over the plate and none below it.
@@ -48,23 +40,6 @@ TEST(SampleModels, LoadCleanlyAndFitThePlateWhenCentred) {
                     beyond += std::fabs(v[a] - (hi[a] + lo[a]) / 2) >= half[a];
             EXPECT_EQ(beyond, 0) << "vertices beyond the plate on axis " << a;
         }
-    }
-}
-
-TEST(SampleModels, AsciiCoordinatesEqualStrtofWhateverTheBlockSize) {
-    std::ifstream in(std::string(VELTRIM_SAMPLES_DIR) + "/insole_ascii.stl", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::vector<Triangle> expected = strtof_vertices(text);
-    ASSERT_GT(expected.size(), 8000u);
-    for (std::size_t block : {std::size_t(1) << 20, std::size_t(4099), std::size_t(13)}) {
-        std::vector<Triangle> got;
-        Stl_Parser parser(got, text.size());
-        const auto* data = reinterpret_cast<const unsigned char*>(text.data());
-        for (std::size_t from = 0; from < text.size(); from += block)
-            parser.feed(data + from, std::min(block, text.size() - from));
-        parser.finish();
-        ASSERT_EQ(got.size(), expected.size()) << block;
-        EXPECT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(Triangle)), 0);
     }
 }
 

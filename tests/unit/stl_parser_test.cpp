@@ -229,20 +229,4 @@ TEST(StlFloat, NearMidpointsTheAsciiReaderRoundsAsStrtof) {
         EXPECT_TRUE(same(parse(file, block).triangles, want)) << block;
 }
 
-TEST(StlTruncation, EveryPrefixOfABinaryAndAnAsciiFileLoadsSafely) {
-    for (const std::string& file :
-         {stl_bytes::binary({kA, kB, kA}), stl_bytes::ascii({kA, kB, kA})}) {
-        const std::size_t full = parse(file).triangles.size();
-        for (std::size_t n = 0; n <= file.size(); ++n) {
-            const Parsed p = parse(file.substr(0, n), 5);
-            ASSERT_LE(p.triangles.size(), full);
-            // In ASCII the very last number may run into the end of the file.
-            const std::size_t exact =
-                p.triangles.size() - (p.form == Stl_Form::Ascii && !p.triangles.empty());
-            for (std::size_t k = 0; k < exact; ++k)
-                ASSERT_TRUE(same({p.triangles[k]}, {kA}) || same({p.triangles[k]}, {kB})) << n;
-        }
-    }
-}
-
 }  // namespace
