@@ -81,19 +81,25 @@ protected:
     Temp_Dir dir_;
 };
 
+// Also: the output folder is made, and subfolders are read only with -r.
 TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
-    put(dir_.file("good.stl"), insole_bytes(4000, 1));
-    put(dir_.file("upper.STL"), stl_bytes::ascii(insole_model(500, 2)));
-    put(dir_.file("empty.stl"), "");
+    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir_.file("in/sub").c_str(), 0755), 0);
+    put(dir_.file("in/good.stl"), insole_bytes(4000, 1));
+    put(dir_.file("in/upper.STL"), stl_bytes::ascii(insole_model(500, 2)));
+    put(dir_.file("in/empty.stl"), "");
     std::string cut = insole_bytes(4000, 1);
-    put(dir_.file("truncated.stl"), cut.substr(0, cut.size() - 75));
-    put(dir_.file("picture.stl"), std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, '\x11'));
-    put(dir_.file("no_facets.stl"), "solid nothing\nendsolid nothing\n");
-    put(dir_.file("notes.txt"), "not a model and not named like one");
-    put(dir_.file("x.stl"), insole_bytes(2000, 1));  // the same output name as x.STL
-    put(dir_.file("x.STL"), insole_bytes(2000, 2));
+    put(dir_.file("in/truncated.stl"), cut.substr(0, cut.size() - 75));
+    put(dir_.file("in/picture.stl"), std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, 1));
+    put(dir_.file("in/no_facets.stl"), "solid nothing\nendsolid nothing\n");
+    put(dir_.file("in/notes.txt"), "not a model and not named like one");
+    put(dir_.file("in/x.stl"), insole_bytes(2000, 1));  // the same output name as x.STL
+    put(dir_.file("in/x.STL"), insole_bytes(2000, 2));
+    put(dir_.file("in/sub/below.Stl"), insole_bytes(2000, 3));
+    const Names inputs = files_in(dir_.file("in"));
+    const std::string out = dir_.file("new/nested");
 
-    const Batch_Run r = run_batch({"-j", "2", dir_.path(), dir_.file("missing.stl")});
+    Batch_Run r = run_batch({"-j", "2", "-o", out, dir_.file("in"), dir_.file("missing.stl")});
     EXPECT_EQ(r.status, 1) << r.err;
     for (const char* line :
          {"empty.stl: not an STL file", "truncated.stl: not an STL file",
@@ -104,10 +110,13 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     EXPECT_EQ(r.lines_with("notes.txt"), 0) << "a folder gives only its *.stl files";
     EXPECT_EQ(r.lines_with("good.stl: "), 0) << r.err;
     EXPECT_TRUE(r.out.empty()) << "console lines only with --verbose: " << r.out;
-    // The good ones, and nothing else: no picture for a bad file, no temporary.
-    EXPECT_EQ(files_in(dir_.path()), (Names{"empty.stl", "good.bmp", "good.stl", "no_facets.stl",
-                                            "notes.txt", "picture.stl", "truncated.stl",
-                                            "upper.STL", "upper.bmp", "x.STL", "x.bmp", "x.stl"}));
+    // The good ones and nothing else: no picture for a bad file, no temporary.
+    EXPECT_EQ(files_in(out), (Names{"good.bmp", "upper.bmp", "x.bmp"}));
+    EXPECT_EQ(files_in(dir_.file("in")), inputs) << "nothing beside the inputs";
+
+    r = run_batch({"-r", "-o", out, dir_.file("in")});
+    EXPECT_EQ(r.lines_with("good.stl: skipped"), 1) << r.err;
+    EXPECT_EQ(files_in(out), (Names{"below.bmp", "good.bmp", "upper.bmp", "x.bmp"}));
 }
 
 // Also: no display needed, an unreachable one ignored, --verbose's lines.
@@ -130,23 +139,6 @@ TEST_F(Batch, RerunSkipsAndOverwriteReplaces) {
     for (const char* text : {"m.stl:\nbin STL Size ", "This is a \"Binary\" File  \nmax ",
                              " \nmin ", " \nreal length "})
         EXPECT_NE(forced.out.find(text), std::string::npos) << text << forced.out;
-}
-
-TEST_F(Batch, OutputFolderIsCreatedAndSubfoldersNeedRecursive) {
-    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(dir_.file("in/deeper").c_str(), 0755), 0);
-    put(dir_.file("in/Top.Stl"), insole_bytes(2000, 1));
-    put(dir_.file("in/deeper/below.stl"), insole_bytes(2000, 2));
-    const std::string out = dir_.file("new/nested");
-    Batch_Run r = run_batch({"-o", out, dir_.file("in")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(files_in(out), Names{"Top.bmp"});
-    EXPECT_EQ(files_in(dir_.file("in")), (Names{"Top.Stl", "deeper"}))
-        << "nothing beside the inputs";
-    r = run_batch({"-r", "-o", out, dir_.file("in")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.lines_with("Top.Stl: skipped"), 1) << r.err;
-    EXPECT_EQ(files_in(out), (Names{"Top.bmp", "below.bmp"}));
 }
 
 TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
