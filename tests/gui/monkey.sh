@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Monkey test: for a bounded time, random clicks on every button (choosers
-# cancelled or answered with a sample or a name), drags with each button,
-# wheel turns and resizes down to a few pixels. The program must stay alive,
-# keep redrawing and (in the sanitizer build) report nothing.
-# MONKEY_SEED repeats a run, MONKEY_SECONDS sets its length.
+# For a bounded time, random clicks on every button (choosers cancelled or
+# answered), drags with each button, wheel turns and resizes down to a few
+# pixels: veltrim must stay alive, keep drawing and (in the sanitizer build)
+# report nothing. MONKEY_SEED repeats a run, MONKEY_SECONDS sets its length.
 # shellcheck source=tests/gui/lib.sh
 source "$(dirname "$0")/lib.sh"
 gui_init "$@"
@@ -12,8 +11,6 @@ RANDOM=$seed
 note "monkey seed $seed"
 samples=("$REPO"/250_test/*.stl)
 buttons=("$BUTTON_LOAD" "$BUTTON_SAVE" "$BUTTON_TOP" "$BUTTON_SIDE" "$BUTTON_FRONT" "$BUTTON_RESET")
-mkdir -p "$WORK/out"
-
 alive() { kill -0 "$PID" 2>/dev/null || fail "veltrim died (seed $seed)"; }
 window_size() { xdotool getwindowgeometry "$WIN" | awk '/Geometry/ { sub("x", " ", $2); print $2 }'; }
 full_size() {
@@ -26,20 +23,14 @@ start_veltrim
 deadline=$((SECONDS + ${MONKEY_SECONDS:-40}))
 while [ "$SECONDS" -lt "$deadline" ]; do
     read -r w h < <(window_size)
-    x=$((RANDOM % w)) y=$((RANDOM % h))
+    x=$((RANDOM % w)) y=$((RANDOM % h)) i=$((RANDOM % 6))
     case $((RANDOM % 6)) in
-        0) # a button, at full size so it is there; Load and Save open their chooser
-            i=$((RANDOM % 6))
+        0) # a button at full size; Load and Save open their chooser
             full_size
             click_button "${buttons[i]}"
-            if ((i < 2 && RANDOM % 2)); then
-                cancel_dialog "$([ $i = 0 ] && echo "$LOAD_TITLE" || echo "$SAVE_TITLE")"
-            elif ((i == 0)); then
-                choose_path "$LOAD_TITLE" "${samples[RANDOM % ${#samples[@]}]}"
-            elif ((i == 1)); then
-                choose_path "$SAVE_TITLE" "$WORK/out/monkey-$RANDOM"
-            fi ;;
-        1 | 2) # a drag with any button, at non-negative points (xdotool takes "-5" for an option)
+            titles=("$LOAD_TITLE" "$SAVE_TITLE") answers=("${samples[RANDOM % ${#samples[@]}]}" "$WORK/out/monkey-$RANDOM")
+            if ((i < 2 && RANDOM % 2)); then cancel_dialog "${titles[i]}"; elif ((i < 2)); then choose_path "${titles[i]}" "${answers[i]}"; fi ;;
+        1 | 2) # any button, at non-negative points (xdotool takes "-5" for an option)
             steps=$((1 + RANDOM % 6)) dx=$((RANDOM % 41 - 20)) dy=$((RANDOM % 41 - 20))
             ((x + steps * dx >= 0)) || dx=$((-dx))
             ((y + steps * dy >= 0)) || dy=$((-dy))
@@ -50,11 +41,10 @@ while [ "$SECONDS" -lt "$deadline" ]; do
     esac
     alive
 done
-
 # Still drawing: back at full size, the front and the top view differ.
 full_size
 click_button "$BUTTON_FRONT"
-front=$(stable_shot front)
+front=$(settled_shot front)
 click_button "$BUTTON_TOP"
 settled_shot top "$front" 1000 >/dev/null
 alive
