@@ -1,9 +1,6 @@
-/* The client messages a window manager or a file manager sends, display from $DISPLAY:
- *   x_close_window WINDOW-ID: WM_DELETE_WINDOW, as a close button (Debian 12's
- *     xdotool has no "windowclose");
- *   x_drop_files WINDOW-ID X Y LIST: an XDND drop of the text/uri-list LIST at
- *     (X, Y) of the window; fails when it is not XdndAware, refuses the drop or
- *     does not finish it within 10 s. */
+/* The messages a window manager or file manager sends, on $DISPLAY:
+ * "x_close_window WINDOW-ID": WM_DELETE_WINDOW (Debian 12's xdotool has no windowclose);
+ * "x_drop_files WINDOW-ID X Y LIST": an XDND drop of a text/uri-list at (X, Y) of the window. */
 #define _POSIX_C_SOURCE 200809L /* nanosleep */
 #include <stdio.h>
 #include <stdlib.h>
@@ -24,29 +21,21 @@ static void give_up(const char* why, const char* what) {
 static Atom atom(const char* name) { return XInternAtom(display, name, False); }
 
 static Status send_message(const char* type, long l0, long l1, long l2, long l3, long l4) {
-    XEvent event = {0};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = target;
-    event.xclient.message_type = atom(type);
-    event.xclient.format = 32;
-    const long data[5] = {l0, l1, l2, l3, l4};
-    memcpy(event.xclient.data.l, data, sizeof data);
+    XEvent event = {
+        .xclient = {
+            ClientMessage, 0, False, display, target, atom(type), 32, {.l = {l0, l1, l2, l3, l4}}}};
     const Status sent = XSendEvent(display, target, False, NoEventMask, &event);
     XSync(display, False);
     return sent;
 }
 
-/* Waits for the client message TYPE, serving LIST to selection requests
- * meanwhile; returns its second word, exits after 10 s. */
+/* Waits for the message TYPE, serving LIST to selection requests; returns its second word. */
 static long wait_for(const char* type, const char* list) {
     const time_t deadline = time(NULL) + 10;
     const struct timespec pause = {0, 10000000};
     XEvent event;
     while (time(NULL) < deadline) {
-        if (!XPending(display)) {
-            nanosleep(&pause, NULL);
-            continue;
-        }
+        if (!XPending(display) && nanosleep(&pause, NULL) == 0) continue;
         XNextEvent(display, &event);
         if (event.type == ClientMessage && event.xclient.message_type == atom(type))
             return event.xclient.data.l[1];
@@ -69,31 +58,23 @@ static long wait_for(const char* type, const char* list) {
 int main(int argc, char** argv) {
     display = XOpenDisplay(NULL);
     target = argc == 2 || argc == 5 ? (Window)strtoul(argv[1], NULL, 0) : 0;
-    if (display == NULL || target == 0) {
-        fprintf(stderr, "usage: %s WINDOW-ID [X Y LIST], with an X display\n", argv[0]);
-        return 2;
-    }
+    if (display == NULL || target == 0)
+        give_up("usage: WINDOW-ID [X Y LIST], with an X display", "");
     if (argc == 2)
         return !send_message("WM_PROTOCOLS", (long)atom("WM_DELETE_WINDOW"), CurrentTime, 0, 0, 0);
-    Atom type;
-    int format;
+    Atom type, *aware = NULL;
+    int format, x, y;
     unsigned long count, after;
-    Atom* aware = NULL;
-    const long version =
-        XGetWindowProperty(display, target, atom("XdndAware"), 0, 1, False, XA_ATOM, &type, &format,
-                           &count, &after, (unsigned char**)&aware) == Success &&
-                aware && count == 1
-            ? (long)*aware
-            : 0;
+    XGetWindowProperty(display, target, atom("XdndAware"), 0, 1, False, XA_ATOM, &type, &format,
+                       &count, &after, (unsigned char**)&aware);
+    const long version = aware && count == 1 ? (long)*aware : 0;
     XFree(aware);
     if (version < 2) give_up("the window is not XdndAware", "");
-    const Window source =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Window root = DefaultRootWindow(display),
+                 source = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
     XSetSelectionOwner(display, atom("XdndSelection"), source, CurrentTime);
-    int x, y;
     Window child;
-    XTranslateCoordinates(display, target, DefaultRootWindow(display), atoi(argv[2]), atoi(argv[3]),
-                          &x, &y, &child);
+    XTranslateCoordinates(display, target, root, atoi(argv[2]), atoi(argv[3]), &x, &y, &child);
     send_message("XdndEnter", (long)source, (version < 5 ? version : 5) << 24,
                  (long)atom("text/uri-list"), 0, 0);
     send_message("XdndPosition", (long)source, 0, ((long)x << 16) | y, CurrentTime,
