@@ -43,4 +43,3 @@ click_button "$BUTTON_TOP"
 settled_shot top "$front" 1000 >/dev/null
 alive && close_veltrim
 ! grep -E "AddressSanitizer|LeakSanitizer|runtime error:" "$ERR" || fail "the sanitizers reported (seed $seed)"
-note "written: $(ls "$WORK/out" | wc -l) height maps"

@@ -41,8 +41,7 @@ dropped_model() { # N: the Nth "READ!", and no model through the Load chooser
 # An unknown option before a name that cannot be read: FLTK's list of
 # options, "READ!" with the reason on stderr, and the empty scene.
 start_veltrim -bogus-option "$WORK/missing.stl"
-wait_for "$ERR" "options are:" 1 5
-wait_for "$OUT" "READ!" 1 10
+wait_for "$ERR" "options are:" 1 5 && wait_for "$OUT" "READ!" 1 10
 grep -q "^cannot open \"$WORK/missing.stl\": No such file or directory" "$ERR" || fail "no reason on stderr for a model that cannot be read"
 [[ "$(xdotool getwindowgeometry "$WIN")" =~ Geometry:\ 931x676 ]] || fail "main window is not 931x676: $(xdotool getwindowgeometry "$WIN")"
 start=$(settled_shot start)
@@ -75,8 +74,7 @@ half() { # BUTTON SIDE(0|1): hash of one half of the label area
 
 # 上視 looks down onto the plate, which fills the central 360 x 150 inside the
 # wire box; 側視 and 正視 see it edge on; 上視 again gives the same picture.
-click_button "$BUTTON_TOP"
-top=$(settled_shot top "$start" 5000)
+click_button "$BUTTON_TOP" && top=$(settled_shot top "$start" 5000)
 inside=$(count_colour "$top" "360x150+$((VIEW_CX - 180))+$((VIEW_CY - 75))" "$PLATE" 2%)
 all=$(count_colour "$top" "$VIEW_GEOMETRY" "$PLATE" 2%)
 [ "$inside" -ge 50000 ] && [ "$all" -le 54500 ] || fail "top view: the plate covers $inside of the central 360x150 and $all in all"
@@ -85,8 +83,7 @@ previous=$top && for preset in "side|$BUTTON_SIDE|151" "front|$BUTTON_FRONT|361"
     IFS='|' read -r name button width <<<"$preset"
     click_button "$button"
     previous=$(settled_shot "$name" "$previous" 500)
-    edge=$(count_colour "$previous" "$VIEW_GEOMETRY" "$PLATE" 2%)
-    [ "$edge" -le 1000 ] || fail "the $name view shows $edge plate pixels; the plate should be edge on"
+    [ "$(count_colour "$previous" "$VIEW_GEOMETRY" "$PLATE" 2%)" -le 1000 ] || fail "the $name view shows the plate, not edge on"
     expect_box "$previous" "255 0 255" "$width" 46 "wire box in the $name view"
 done
 click_button "$BUTTON_TOP" && settled_shot top-again "$top" 0 >/dev/null
@@ -157,8 +154,7 @@ save_as "$WORK/out/second.bmp" "$WORK/out/second.bmp"
 [ "$(ls -A "$WORK/out" | tr '\n' ' ')" = "insole.bmp second.bmp " ] || fail "the folder holds $(ls -A "$WORK/out" | tr '\n' ' ')"
 cmp -s "$WORK/out/insole.bmp" "$WORK/out/second.bmp" || fail "two captures of the same model and view differ"
 # A cancelled Save writes nothing and runs no capture.
-before=$(stat -c '%n %i %Y %s' "$WORK/out"/*)
-from=$(cancel "$BUTTON_SAVE" "$SAVE_TITLE")
+before=$(stat -c '%n %i %Y %s' "$WORK/out"/*) && from=$(cancel "$BUTTON_SAVE" "$SAVE_TITLE")
 sleep 2 # the capture would have completed ten frames (1/12 s) after the dialog
 [ "$(stat -c '%n %i %Y %s' "$WORK/out"/*)" = "$before" ] || fail "a cancelled Save changed the folder: $(ls -lA "$WORK/out" | tr '\n' '|')"
 ! grep -qE '^(max|min|real length) ' <(tail -n +$((from + 1)) "$OUT") || fail "a cancelled Save ran the capture"
@@ -167,8 +163,7 @@ close_veltrim
 # Named on the command line, relative to the working directory: loaded once
 # the window is up, as the dropped copy was; a drop of a bare path replaces it.
 start_veltrim 250_test/insole_ascii.stl
-dropped_model 1
-expect_in_order "$OUT" 0 "${read_lines[@]}"
+dropped_model 1 && expect_in_order "$OUT" 0 "${read_lines[@]}"
 ! grep -q "options are:" "$ERR" || fail "FLTK listed its options without an unknown option"
 click_button "$BUTTON_TOP" && settled_shot command-line "$dropped" 0 >/dev/null
 drop "$box" && dropped_model 2

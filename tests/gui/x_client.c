@@ -12,12 +12,10 @@
 
 static Display* display;
 static Window target;
-
 static void give_up(const char* why, const char* what) {
     fprintf(stderr, "x_drop_files: %s%s\n", why, what);
     exit(1);
 }
-
 static Atom atom(const char* name) { return XInternAtom(display, name, False); }
 
 static Status send_message(const char* type, long l0, long l1, long l2, long l3, long l4) {
