@@ -11,7 +11,6 @@ readonly VIEW_GEOMETRY="${VIEW_W}x${VIEW_H}+${VIEW_X}+${VIEW_Y}"
 readonly VIEW_CX=$((VIEW_X + VIEW_W / 2)) VIEW_CY=$((VIEW_Y + VIEW_H / 2))
 readonly LOAD_TITLE="Load a STL-MODEL file" SAVE_TITLE="Save BMP Insole"
 fail() { echo "FAIL: $*" >&2; exit 1; }
-note() { echo "-- $*" >&2; }
 
 gui_init() {
     [ $# -ge 4 ] || fail "usage: $0 VELTRIM REPO X_CLOSE_WINDOW SHOT_DIR [X_DROP_FILES]"
@@ -28,12 +27,12 @@ gui_init() {
 }
 gui_cleanup() {
     local status=$?
-    stop_veltrim
-    kill "$KEEPALIVE" 2>/dev/null || true
     if [ "$status" -ne 0 ] && [ -n "${WORK:-}" ]; then # keep what explains the failure
         import -window root "$SHOTS/failure-root.png" 2>/dev/null || true
         cp "$OUT" "$ERR" "$SHOTS/" 2>/dev/null && tail -n 25 "$OUT" "$ERR" >&2 && echo "screenshots and logs: $SHOTS" >&2
     fi
+    stop_veltrim
+    kill "$KEEPALIVE" 2>/dev/null || true
     rm -rf "${WORK:-}"
     exit "$status"
 }
@@ -149,7 +148,7 @@ choose_path() {
         xdotool key --clearmodifiers ctrl+a sleep 0.2 type --delay 10 "$2"
         xdotool sleep 0.3 key Return # "type" takes all its words as text
         poll 8 dialog_gone "$1" && return 0
-        note "the chooser \"$1\" is still open after Return (try $try)"
+        echo "-- the chooser \"$1\" is still open after Return (try $try)" >&2
     done
     fail "the chooser \"$1\" stayed open after Return"
 }

@@ -5,7 +5,7 @@
 # shellcheck source=tests/gui/lib.sh
 source "$(dirname "$0")/lib.sh"
 gui_init "$@"
-seed=${MONKEY_SEED:-$(($(date +%s) % 32768))} && RANDOM=$seed && note "monkey seed $seed"
+seed=${MONKEY_SEED:-$(($(date +%s) % 32768))} && RANDOM=$seed && echo "-- monkey seed $seed" >&2
 samples=("$REPO"/250_test/*.stl) titles=("$LOAD_TITLE" "$SAVE_TITLE")
 buttons=("$BUTTON_LOAD" "$BUTTON_SAVE" "$BUTTON_TOP" "$BUTTON_SIDE" "$BUTTON_FRONT" "$BUTTON_RESET")
 alive() { kill -0 "$PID" 2>/dev/null || fail "veltrim died (seed $seed)"; }
@@ -13,8 +13,10 @@ window_size() { xdotool getwindowgeometry "$WIN" | awk '/Geometry/ { sub("x", " 
 at_full_size() { [ "$(window_size)" = "931 676" ]; }
 full_size() {
     xdotool windowsize "$WIN" 931 676 && poll 5 at_full_size || fail "the window did not return to 931x676"
-    sleep 0.1
+    settled_shot full-size >/dev/null && no_chooser
 }
+# A random drag or click can press Load or Save too.
+no_chooser() { for t in "${titles[@]}"; do ! dialog_open "$t" || cancel_dialog "$t"; done; }
 
 start_veltrim
 deadline=$((SECONDS + ${MONKEY_SECONDS:-40}))
@@ -34,7 +36,7 @@ while [ "$SECONDS" -lt "$deadline" ]; do
         4) xdotool windowsize "$WIN" $((1 + RANDOM % 1000)) $((1 + RANDOM % 700)) ;;
         5) xdotool mousemove --window "$WIN" "$x" "$y" ;;
     esac
-    alive
+    alive && no_chooser
 done
 # Still drawing: back at full size, the front and the top view differ.
 full_size && click_button "$BUTTON_FRONT"

@@ -168,4 +168,4 @@ dropped_model 1 && expect_in_order "$OUT" 0 "${read_lines[@]}"
 click_button "$BUTTON_TOP" && settled_shot command-line "$dropped" 0 >/dev/null
 drop "$box" && dropped_model 2
 settled_shot box-dropped "$dropped" 1000 >/dev/null
-close_veltrim && note ok
+close_veltrim

@@ -1,6 +1,5 @@
-/* The messages a window manager or file manager sends, on $DISPLAY:
- * "x_close_window WINDOW-ID": WM_DELETE_WINDOW (Debian 12's xdotool has no windowclose);
- * "x_drop_files WINDOW-ID X Y LIST": an XDND drop of a text/uri-list at (X, Y) of the window. */
+/* On $DISPLAY, "x_close_window WINDOW-ID" sends WM_DELETE_WINDOW (Debian 12's xdotool has no
+ * windowclose); "x_drop_files WINDOW-ID X Y LIST" drops a text/uri-list at (X, Y) by XDND. */
 #define _POSIX_C_SOURCE 200809L /* nanosleep */
 #include <stdio.h>
 #include <stdlib.h>
