@@ -138,21 +138,19 @@ focus_dialog() { # TITLE: waits for the chooser, raises it and gives it the keyb
     timeout 5 xdotool windowraise "$id" windowfocus --sync "$id" || fail "could not focus the chooser \"$1\""
     sleep 0.5 # GTK puts its own focus on the name field after mapping
 }
-# choose_path TITLE PATH: into Load's location field (ctrl+L) or Save's name field;
-# typed again when a loaded machine lost a key and GTK kept the dialog open.
-choose_path() {
+# answer TITLE [PATH]: PATH into Load's location field (ctrl+L) or Save's name field, or
+# Escape; again when a loaded machine lost a key and GTK kept the dialog open.
+answer() {
     local try
     for try in 1 2 3; do
         focus_dialog "$1"
-        [ "$1" = "$SAVE_TITLE" ] || xdotool key --clearmodifiers ctrl+l sleep 0.2
-        xdotool key --clearmodifiers ctrl+a sleep 0.2 type --delay 10 "$2"
-        xdotool sleep 0.3 key Return # "type" takes all its words as text
+        if [ $# -lt 2 ]; then xdotool key Escape; else
+            [ "$1" = "$SAVE_TITLE" ] || xdotool key --clearmodifiers ctrl+l sleep 0.2
+            xdotool key --clearmodifiers ctrl+a sleep 0.2 type --delay 10 "$2"
+            xdotool sleep 0.3 key Return # "type" takes all its words as text
+        fi
         poll 8 dialog_gone "$1" && return 0
-        echo "-- the chooser \"$1\" is still open after Return (try $try)" >&2
+        echo "-- the chooser \"$1\" is still open (try $try)" >&2
     done
-    fail "the chooser \"$1\" stayed open after Return"
-}
-cancel_dialog() {
-    focus_dialog "$1" && xdotool key Escape
-    poll 10 dialog_gone "$1" || fail "the chooser \"$1\" stayed open after Escape"
+    fail "the chooser \"$1\" stayed open"
 }

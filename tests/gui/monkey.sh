@@ -16,7 +16,7 @@ full_size() {
     settled_shot full-size >/dev/null && no_chooser
 }
 # A random drag or click can press Load or Save too.
-no_chooser() { for t in "${titles[@]}"; do ! dialog_open "$t" || cancel_dialog "$t"; done; }
+no_chooser() { for t in "${titles[@]}"; do ! dialog_open "$t" || answer "$t"; done; }
 
 start_veltrim
 deadline=$((SECONDS + ${MONKEY_SECONDS:-40}))
@@ -27,7 +27,7 @@ while [ "$SECONDS" -lt "$deadline" ]; do
     case $((RANDOM % 6)) in
         0) # a button at full size; Load and Save open their chooser
             full_size && click_button "${buttons[i]}"
-            if ((i < 2 && RANDOM % 2)); then cancel_dialog "${titles[i]}"; elif ((i < 2)); then choose_path "${titles[i]}" "${answers[i]}"; fi ;;
+            if ((i < 2 && RANDOM % 2)); then answer "${titles[i]}"; elif ((i < 2)); then answer "${titles[i]}" "${answers[i]}"; fi ;;
         1 | 2) # any button, at non-negative points (xdotool takes "-5" for an option)
             ((x + steps * dx >= 0)) || dx=$((-dx))
             ((y + steps * dy >= 0)) || dy=$((-dy))

@@ -22,14 +22,14 @@ load_lines() { # FILE: what a good Load prints; ASCII when it starts with "solid
 load_model() { # FILE: Load through the chooser, with its console lines
     local from reads patterns
     from=$(line_count "$OUT") reads=$(count_lines "$OUT" "READ!")
-    click_button "$BUTTON_LOAD" && choose_path "$LOAD_TITLE" "$1"
+    click_button "$BUTTON_LOAD" && answer "$LOAD_TITLE" "$1"
     wait_for "$OUT" "READ!" $((reads + 1)) 30 && mapfile -t patterns < <(load_lines "$1")
     expect_in_order "$OUT" "$from" "${DIR_LINES[@]}" "${patterns[@]}"
 }
 cancel() { # BUTTON TITLE: the chooser cancelled; prints the line count before it
     local from cancels
     from=$(line_count "$OUT") cancels=$(count_lines "$ERR" "*** CANCEL")
-    click_button "$1" && cancel_dialog "$2"
+    click_button "$1" && answer "$2"
     wait_for "$ERR" "*** CANCEL" $((cancels + 1)) 5 && echo "$from"
 }
 file_uri() { echo "file://$(printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n' | tr a-f A-F | sed 's/../%&/g; s|%2F|/|g')"; }
@@ -137,7 +137,7 @@ click_button "$BUTTON_RESET" && reset=$(settled_shot reset "$turned" 0)
 captured() { grep -q '^real length ' <(tail -n +$(($1 + 1)) "$OUT"); }
 save_as() { # NAME FILE: Save under NAME writes FILE, a gray 150x360 BMP, and prints the capture's lines
     local from info lines f='-?[0-9]+\.[0-9]{6}'
-    from=$(line_count "$OUT") && click_button "$BUTTON_SAVE" && choose_path "$SAVE_TITLE" "$1"
+    from=$(line_count "$OUT") && click_button "$BUTTON_SAVE" && answer "$SAVE_TITLE" "$1"
     poll 15 test -s "$2" || fail "no $2 within 15 s of picking \"$1\" ($(ls -A "$WORK/out" | tr '\n' ' '))"
     poll 5 captured "$from" || fail "no capture lines after picking \"$1\""
     lines=$(tail -n +$((from + 1)) "$OUT" | grep -E '^(max|min|real length) ' | tr '\n' '|')
