@@ -83,7 +83,7 @@ TEST_F(Hostile_Input, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
         std::string path;
         std::size_t facets;
         const char* out_tail;
-        const char* err;  // the whole of stderr, or a part of it after '~'
+        const char* err;
     } cases[] = {
         {write("huge.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}, "", 4294967295LL)),
          1, "bin STL Size -1\nThis is a \"Binary\" File  \nREAD!\n",
@@ -106,15 +106,11 @@ TEST_F(Hostile_Input, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
     for (const auto& c : cases) {
         const long before = peak_rss_kb();
         const auto [out, err] = load(c.path);
-        EXPECT_LT(peak_rss_kb() - before, 64 * 1024)
-            << "nothing sized from the count or held whole";
+        EXPECT_LT(peak_rss_kb() - before, 64 * 1024) << "nothing sized from the count, or held";
         EXPECT_EQ(view().triangles.size(), c.facets) << c.path.substr(0, 80);
         EXPECT_EQ(out.substr(out.size() - std::min(out.size(), std::strlen(c.out_tail))),
                   c.out_tail);
-        if (*c.err == '~')
-            EXPECT_NE(err.find(c.err + 1), std::string::npos) << err;
-        else
-            EXPECT_EQ(err, c.err);
+        EXPECT_TRUE(says(err, c.err)) << err;
         EXPECT_EQ(c.facets == 0, view().max_x == -100000.0f) << c.path.substr(0, 80);
     }
 }
