@@ -1,7 +1,13 @@
-// Load and Save through a scripted chooser, a dropped file, the command line.
+// Load and Save through a scripted chooser, damaged and hostile files, a
+// dropped file, the command line.
+#define GL_GLEXT_PROTOTYPES  // the query objects
+#include <GL/gl.h>
+#include <GL/glext.h>
+
 #include "support/offscreen_view.h"
 
 #include <fstream>
+#include <sys/resource.h>
 
 #include "app/command_line.h"
 #include "app/commands.h"
@@ -15,13 +21,19 @@ using stl_bytes::tri;
 
 constexpr char kTwoFacetsRead[] = "bin STL Size 2\nThis is a \"Binary\" File  \nREAD!\n";
 
+long peak_rss_kb() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
 class Commands : public Offscreen_View_Test {
 protected:
     void SetUp() override {
         Offscreen_View_Test::SetUp();
         ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
-        std::ofstream(dir_.file("two models.stl"), std::ios::binary) << stl_bytes::binary(
-            {tri(1, 2, 3, 0, 0, 0, 0, 0, 0), tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)});
+        write("two models.stl", stl_bytes::binary({tri(1, 2, 3, 0, 0, 0, 0, 0, 0),
+                                                   tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)}));
     }
     void TearDown() override {
         ASSERT_EQ(chdir(cwd_), 0);
@@ -32,6 +44,27 @@ protected:
     std::pair<std::string, std::string> run(void (*command)(), Scripted_Chooser_Answer answer) {
         answer_choosers_with(std::move(answer), record_);
         return captured(command);
+    }
+    std::pair<std::string, std::string> load(const std::string& path) {
+        return run(load_stl, {0, path.c_str(), nullptr});
+    }
+    std::string write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_.file(name), std::ios::binary) << bytes;
+        return dir_.file(name);
+    }
+    // Triangles that reach GL when the model alone is drawn by `path`,
+    // counted before any clipping or culling could drop them.
+    GLuint primitives_sent(Model_Path path) {
+        frame(3);
+        for (double d : view().model_matrix) EXPECT_TRUE(std::isfinite(d));
+        GLuint query = 0, n = 0;
+        glGenQueries(1, &query);
+        glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+        view().model_geometry.draw(view().triangles, view().model_generation, false, path);
+        glEndQuery(GL_PRIMITIVES_GENERATED);
+        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &n);
+        glDeleteQueries(1, &query);
+        return n;
     }
     // A view started in a folder below dir_ whose path is at least `length` bytes.
     std::string start_in_deep_folder(std::size_t length) {
@@ -50,7 +83,7 @@ protected:
 
 TEST_F(Commands, LoadTranscriptMatchesLineForLine) {
     const std::string path = dir_.file("two models.stl");
-    const auto [out, err] = run(load_stl, {0, path.c_str(), nullptr});
+    const auto [out, err] = load(path);
     const std::string start = view().startup_dir;
     EXPECT_EQ(out, "dir(before):(null)\ndir(after):" + start + "/250_test/\nsystem_path:" + start +
                        "\npath:" + start + "/250_test/\n" + kTwoFacetsRead);
@@ -60,33 +93,9 @@ TEST_F(Commands, LoadTranscriptMatchesLineForLine) {
     EXPECT_EQ(view().max_x + view().min_z, 1 - 3);
 }
 
-TEST_F(Commands, LoadWithoutAFileEmptiesTheModelAndKeepsTheBounds) {
-    const std::string start = view().startup_dir, missing = dir_.file("missing.stl");
-    const std::pair<Scripted_Chooser_Answer, const char*> cases[] = {
-        {{1, nullptr, nullptr}, "*** CANCEL\n"},
-        {{-1, nullptr, nullptr}, "ERROR: no display\n"},
-        {{0, nullptr, nullptr}, ""},
-        {{0, missing.c_str(), nullptr}, "~missing.stl"}};
-    for (const auto& [answer, message] : cases) {
-        const bool reads = answer.filename != nullptr;
-        view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
-        view().max_x = 42;
-        ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-        const auto [out, err] = run(load_stl, answer);
-        EXPECT_TRUE(view().triangles.empty()) << message;
-        EXPECT_TRUE(says(err, message)) << err;
-        // Nothing between the directory lines and READ!
-        EXPECT_EQ(out.find("\npath:" + start + "/250_test/\nREAD!\n") != std::string::npos, reads);
-        EXPECT_EQ(view().max_x, reads ? -100000.0f : 42);
-        char now[4096];
-        ASSERT_NE(getcwd(now, sizeof now), nullptr);
-        EXPECT_EQ(std::string(now), start) << "back in the start-up folder first";
-    }
-}
-
 // The frames drawn while the dialog is open neither count nor write, not
-// even under the earlier name; then a Save without a picked name never writes.
-TEST_F(Commands, SaveTurnsToTheTopViewAndWritesOnTheTenthFrameAfterItsDialog) {
+// even under the earlier name. Without a picked file nothing loads or writes.
+TEST_F(Commands, SaveWritesOnTheTenthFrameAfterItsDialogAndNoPickedFileLoadsOrWrites) {
     frame();
     const std::string earlier = dir_.file("earlier.bmp"), now = dir_.file("now");
     run(save_bmp, {0, earlier.c_str(), nullptr});
@@ -102,12 +111,22 @@ TEST_F(Commands, SaveTurnsToTheTopViewAndWritesOnTheTenthFrameAfterItsDialog) {
     captured([&] { frame(9); });
     EXPECT_FALSE(exists(now + ".bmp"));
     captured([&] { frame(); });
-    ASSERT_TRUE(exists(now + ".bmp"));
     ASSERT_EQ(unlink((now + ".bmp").c_str()), 0);
+
+    const std::string start = view().startup_dir;
     const std::pair<int, const char*> cases[] = {
         {1, "*** CANCEL\n"}, {-1, "ERROR: no display\n"}, {0, ""}};
     for (const auto& [result, message] : cases) {
+        view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
+        view().max_x = 42;
         ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+        const auto [out, err] = run(load_stl, {result, nullptr, nullptr});
+        EXPECT_EQ(err, message);
+        EXPECT_EQ(out.find("READ!"), std::string::npos);
+        EXPECT_TRUE(view().triangles.empty()) << "emptied, bounds kept";
+        EXPECT_EQ(view().max_x, 42);
+        char cwd[4096];
+        EXPECT_STREQ(getcwd(cwd, sizeof cwd), start.c_str()) << "back in the start-up folder";
         EXPECT_EQ(run(save_bmp, {result, nullptr, nullptr}).second, message);
         EXPECT_EQ(std::string(view().output_path), now + ".bmp") << "unchanged";
         EXPECT_FALSE(view().capture_pending);
@@ -200,6 +219,71 @@ TEST(Command_Line, FirstWordThatIsNoOptionNamesTheModel) {
         EXPECT_EQ(line.model ? line.model : "", std::string(c.model)) << what;
         EXPECT_EQ(line.unknown_option, c.unknown) << what;
         EXPECT_TRUE(says(err, c.err)) << what;
+    }
+}
+
+TEST_F(Commands, NonFiniteFacetsAreKeptButNeverDrawn) {
+    const float inf = INFINITY, nan = NAN;
+    const std::vector<Triangle> facets = {
+        tri(inf, 0, 0, 1, 1, 1, 2, 2, 2), tri(0, 0, 0, nan, 1, 1, 2, 2, 2),
+        tri(0, 0, 0, 1, 1, 1, 2, -inf, 2), tri(10, 20, 30, 11, 21, 31, 12, 22, 32)};
+    EXPECT_EQ(load(write("inf.stl", stl_bytes::binary(facets))).second,
+              "3 facets with coordinates that are not finite are not drawn\n");
+    ASSERT_EQ(view().triangles.size(), 4u);
+    EXPECT_EQ(std::memcmp(view().triangles.data(), facets.data(), sizeof(Triangle) * 4), 0);
+    EXPECT_EQ(view().max_x - view().min_x, 10);
+    EXPECT_EQ(primitives_sent(Model_Path::Cached), 1u);
+    EXPECT_EQ(primitives_sent(Model_Path::Immediate), 1u);
+
+    load(write("inf.txt",
+               "solid s vertex inf 0 0 v 1 1 1 v 2 2 2 vertex 1e39 0 0 v 0 0 0 v 0 0 0 "
+               "vertex 5 5 5 v 6 6 6 v 7 7 7 endsolid"));
+    ASSERT_EQ(view().triangles.size(), 3u);
+    EXPECT_EQ(view().max_x, 5);
+    EXPECT_EQ(primitives_sent(Model_Path::Cached), 1u);
+}
+
+TEST_F(Commands, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
+    {  // a 100 MB token, written in pieces so this test's own memory stays small
+        std::ofstream f(dir_.file("token.stl"), std::ios::binary);
+        f << "solid ";
+        const std::string piece(1 << 20, 'a');
+        for (int i = 0; i < 100; ++i) f << piece;
+    }
+    const struct {
+        std::string path;
+        std::size_t facets;
+        const char* out_tail;
+        const char* err;
+    } cases[] = {
+        {write("huge.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}, "", 4294967295LL)),
+         1, "bin STL Size -1\nThis is a \"Binary\" File  \nREAD!\n",
+         "STL file ends after 1 of 4294967295 facets; the facets read are kept\n"},
+        {dir_.file("token.stl"), 0, "READ!\n", "~longer than 499"},
+        {write("bad.stl",
+               "solid s vertex 1 2 3 v 4 five 6 v 7 8 9 vertex 5 5 5 v 6 6 6 v 7 7 "
+               "7 vertex 1 2 3 v 4"),
+         1, "This is a \"ASCII\" File  \nREAD!\n",
+         "STL file ends inside a facet; that facet was left out\n"
+         "1 facets with numbers that cannot be read were left out\n"},
+        {write("empty.stl", ""), 0, "bin STL Size 0\nThis is a \"Binary\" File  \nREAD!\n", ""},
+        {dir_.path(), 0, "/250_test/\nREAD!\n", "~not a regular file"},
+        {"/dev/zero", 0, "/250_test/\nREAD!\n", "~not a regular file"},
+        {"/tmp/" + std::string(600, 'x'), 0, "READ!\n", "~file name too long (605 bytes"},
+        {dir_.file("missing.stl"), 0, "/250_test/\nREAD!\n", "~missing.stl\": No such file"},
+        // Linux names are bytes: a name that is not UTF-8 opens as it is.
+        {write("\xff\xfe\x80scan.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)})), 1,
+         "READ!\n", ""},
+    };
+    for (const auto& c : cases) {
+        const long before = peak_rss_kb();
+        const auto [out, err] = load(c.path);
+        EXPECT_LT(peak_rss_kb() - before, 64 * 1024) << "nothing sized from the count, or held";
+        EXPECT_EQ(view().triangles.size(), c.facets) << c.path.substr(0, 80);
+        EXPECT_EQ(out.substr(out.size() - std::min(out.size(), std::strlen(c.out_tail))),
+                  c.out_tail);
+        EXPECT_TRUE(says(err, c.err)) << err;
+        EXPECT_EQ(c.facets == 0, view().max_x == -100000.0f) << c.path.substr(0, 80);
     }
 }
 
