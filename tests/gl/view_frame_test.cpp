@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr double kExtent = 800.0 * 560.0;
 constexpr double kSin10 = 0.17364817766693033, kCos10 = 0.984807753012208;
 
 // The view rotation written out by hand: about X by elevation after about Y
@@ -44,7 +43,7 @@ protected:
 TEST_F(ViewFrame, FirstFrameUnturnedThenTheInitialViewPendingStepsOnceAndAResizeKeepsThem) {
     frame();
     EXPECT_TRUE(is_identity(view().saved_modelview)) << "first frame draws the model unturned";
-    EXPECT_EQ(view().depth_extent, kExtent);
+    EXPECT_EQ(view().depth_extent, 800.0 * 560.0);
     expect_matrix(view().view_matrix, view_rotation(20, -30));
     frame();
     expect_matrix(view().saved_modelview, view_rotation(20, -30));
@@ -114,7 +113,7 @@ TEST_F(ViewFrame, LitModelColourFollowsTheLightingEquation) {
     }
 }
 
-TEST_F(ViewFrame, PressLinesStillDragsAndEventsBeforeTheFirstFrameMoveNothing) {
+TEST_F(ViewFrame, PressLinesStillDragsAndEarlyEventsMoveNothingRightDragsTurnAndTilt) {
     captured([&] {  // the unprojection fails before the first frame: nothing pending
         for (int button : {1, 2}) {
             event(FL_PUSH, 100, 100, button);
@@ -138,19 +137,12 @@ TEST_F(ViewFrame, PressLinesStillDragsAndEventsBeforeTheFirstFrameMoveNothing) {
     EXPECT_EQ(view().spin_angle + view().pan_amount + view().azimuth + view().elevation, 0.0f);
     frame();
     EXPECT_TRUE(is_identity(view().model_matrix));
-}
-
-TEST_F(ViewFrame, RightDragTurnsRightwardTiltsDownwardUnclamped) {
-    captured([&] {
-        event(FL_PUSH, 100, 100, 3);
-        event(FL_DRAG, 115, 130, 3);
-        event(FL_DRAG, 130, 170, 3);
+    captured([&] {  // the right button turns rightward and tilts downward, unclamped
+        event(FL_DRAG, 35, 60, 3);
+        event(FL_DRAG, 420, 130, 3);
     });
-    EXPECT_EQ(view().azimuth, 0.0f);  // from the initial view exactly to the top view
-    EXPECT_EQ(view().elevation, 90.0f);
-    captured([&] { event(FL_DRAG, 500, 200, 3); });
-    EXPECT_EQ(view().azimuth, 370.0f);
-    EXPECT_EQ(view().elevation, 120.0f);
+    EXPECT_EQ(view().azimuth, 400.0f);
+    EXPECT_EQ(view().elevation, 100.0f);
 }
 
 // The axis is the drag with x and y exchanged, so the side facing the viewer
@@ -170,9 +162,8 @@ TEST_F(ViewFrame, TrackballTurnsTheFacingSideTheWayOfTheDrag) {
                  {0, 10, 0, -kSin10, "down"},
                  {-6, -8, -0.6 * kSin10, 0.8 * kSin10, "left and up"}};
     for (const auto& c : cases) {
-        std::fill(view().model_matrix, view().model_matrix + 16, 0.0);
-        for (int i = 0; i < 16; i += 5) view().model_matrix[i] = 1;
-        frame();  // the unprojection's snapshot unturned too
+        reset_rotation_cb(nullptr, nullptr);  // the front view's matrix is the identity too
+        frame();                              // the unprojection's snapshot unturned too
         const int x = view().last_x + c.dx, y = view().last_y + c.dy;
         const std::string out = captured([&] { event(FL_DRAG, x, y, 1); }).first;
         char now[200];
@@ -190,7 +181,7 @@ TEST_F(ViewFrame, TrackballTurnsTheFacingSideTheWayOfTheDrag) {
 // 2-pixel step follows the pointer. Only the last step before a frame counts.
 // A pan step sets prev_depth, so the trackball then turns across the drag,
 // and the trackball step cancels the pending pan.
-TEST_F(ViewFrame, MiddleDragMovesTheModelWithThePointerThenTheTrackballTurnsAcross) {
+TEST_F(ViewFrame, MiddleDragAndWheelMoveWithThePointerThenTheTrackballTurnsAcross) {
     front_view();
     const struct {
         int dx, dy;
@@ -208,6 +199,18 @@ TEST_F(ViewFrame, MiddleDragMovesTheModelWithThePointerThenTheTrackballTurnsAcro
         y += c.y;
         expect_moved(0, 0, 0, x, y, 0, "pan, applied once");
     }
+    event(FL_MOVE, 250, 250);  // the wheel: a fifth of the pointer travel, either way
+    for (int dy : {1, -1}) {
+        Fl::e_dy = dy;
+        event(FL_MOUSEWHEEL, 250, 250);
+    }
+    EXPECT_EQ(view().pan_amount, 0.2f);
+    EXPECT_EQ(view().probe_y, 560 - 250);
+    frame();
+    expect_moved(0, 0, 0, x, y, 0, "no pointer travel, no move");
+    event(FL_MOUSEWHEEL, 260, 240);  // 10 px right, 10 px up: 2 units each
+    frame();
+    expect_moved(0, 0, 0, x + 2, y + 2, 0, "wheel");
     captured([&] {
         event(FL_PUSH, 300, 300, 2);
         event(FL_DRAG, 302, 300, 2);
@@ -217,22 +220,6 @@ TEST_F(ViewFrame, MiddleDragMovesTheModelWithThePointerThenTheTrackballTurnsAcro
     EXPECT_EQ(view().pan_amount, 0.0f);
     const float* a = view().spin_axis;
     EXPECT_NEAR(std::fabs(a[0]) + std::fabs(a[1] - 10) + std::fabs(a[2]), 0, 3e-3);
-}
-
-TEST_F(ViewFrame, WheelMovesByAFifthOfThePointerTravelWhateverItsDirection) {
-    front_view();
-    event(FL_MOVE, 250, 250);
-    for (int dy : {1, -1}) {
-        Fl::e_dy = dy;
-        event(FL_MOUSEWHEEL, 250, 250);
-    }
-    EXPECT_EQ(view().pan_amount, 0.2f);
-    EXPECT_EQ(view().probe_y, 560 - 250);
-    frame();
-    EXPECT_TRUE(is_identity(view().model_matrix)) << "no pointer travel, no move";
-    event(FL_MOUSEWHEEL, 260, 240);  // 10 px right, 10 px up: 2 units each
-    frame();
-    expect_moved(0, 0, 0, 2, 2, 0, "wheel");
 }
 
 }  // namespace
