@@ -1,5 +1,4 @@
-// An ordinary frame allocates nothing: this executable counts every
-// allocation through the global operator new.
+// Ordinary frames allocate nothing: this executable counts every operator new.
 #include "support/offscreen_view.h"
 
 #include "app/commands.h"
@@ -33,8 +32,8 @@ TEST_F(FrameAllocation, OrdinaryFramesAllocateNothingOnEitherPath) {
     view().capture_pending = true;  // counting frames toward a capture, short of the 10th
     view().output_named = true;
     frame(5);
-    view().capture_pending = false;
     EXPECT_EQ(allocation_counter::count.load() - before, 0);
+    view().capture_pending = false;
     view().model_path = Model_Path::Immediate;
     frame();
     before = allocation_counter::count.load();

@@ -1,5 +1,5 @@
-// The frame sequence drawn offscreen (matrices, pending navigation, lighting,
-// depth readback) and mouse navigation fed with synthetic FLTK events.
+// The frame drawn offscreen (matrices, pending steps, lighting) and mouse
+// navigation fed with synthetic FLTK events.
 #include "support/offscreen_view.h"
 
 #include <array>
@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr double kExtent = 800.0 * 560.0;
 constexpr double kSin10 = 0.17364817766693033, kCos10 = 0.984807753012208;
 
 // The view rotation written out by hand: about X by elevation after about Y
@@ -41,11 +40,10 @@ protected:
     }
 };
 
-TEST_F(ViewFrame, FirstFrameUnturnedThenTheInitialViewAndPendingStepsOnceInTheModelsFrame) {
+TEST_F(ViewFrame, FirstFrameUnturnedThenTheInitialViewPendingStepsOnceAndAResizeKeepsThem) {
     frame();
     EXPECT_TRUE(is_identity(view().saved_modelview)) << "first frame draws the model unturned";
-    EXPECT_EQ(view().depth_extent, kExtent);
-    expect_matrix(view().view_matrix, view_rotation(20, -30));
+    EXPECT_EQ(view().depth_extent, 800.0 * 560.0);
     frame();
     expect_matrix(view().saved_modelview, view_rotation(20, -30));
 
@@ -57,31 +55,28 @@ TEST_F(ViewFrame, FirstFrameUnturnedThenTheInitialViewAndPendingStepsOnceInTheMo
     view().spin_angle = 90;
     frame(3);
     EXPECT_EQ(view().pan_amount + view().spin_angle, 0.0f);
+    resize(640, 480);  // runs the set-up again, keeping the matrices
+    frame();
+    EXPECT_EQ(view().depth_extent, 640.0 * 480.0);
     // x turned onto y, a quarter turn once, after the pan: in the model's frame.
     expect_matrix(view().model_matrix, {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 6, -3, 0, 1});
 
     side_view_cb(nullptr, nullptr);
     frame();
     reset_rotation_cb(nullptr, nullptr);
-    EXPECT_TRUE(is_identity(view().model_matrix));
-    EXPECT_TRUE(is_identity(view().view_matrix));
     frame();
     EXPECT_TRUE(is_identity(view().saved_modelview)) << "the first frame after the reset";
     frame();
     expect_matrix(view().saved_modelview, view_rotation(0, 90));
 }
 
-// The lit model's colour from the fixed-function lighting equation for what
-// the frame sets: colour tracking makes ambient and diffuse the model colour
-// m = (0.7, 0.7, 0.4); material specular 0.5, shininess 50; light 0 diffuse
-// 0.8, specular 1, ambient 0; the light model adds 0.2 m, viewer at infinity
-// V = (0, 0, 1). The light is directional under the identity modelview:
-// L = (0.5, 0.5, 1) / sqrt(1.5), half vector H = (0.2142, 0.2142, 0.9530).
+// Colours from the fixed-function lighting equation, worked out by hand:
+// ambient and diffuse track m = (0.7, 0.7, 0.4), specular 0.5, shininess 50;
+// light 0 diffuse 0.8, specular 1, directional L = (0.5, 0.5, 1) / sqrt(1.5);
+// light model ambient 0.2, viewer at infinity: H = (0.2142, 0.2142, 0.9530).
 //   colour = 0.2 m + 0.8 m max(N.L, 0) + (N.L > 0 ? 0.5 (N.H)^50 : 0)
-// N = (0, 0, 1): N.L = 0.8165, (N.H)^50 = 0.0902: 163.8, 163.8, 98.5
-// N = (-0.6, 0, 0.8): N.L = 0.4082, (N.H)^50 ~ 0: 94.0, 94.0, 53.7
-// N = (0, 0.6, 0.8): N.L = 0.8981, (N.H)^50 = 0.0031: 164.4, 164.4, 94.1
-// N = (0, 0, -1): ambient only: 35.7, 35.7, 20.4
+// N = (0, 0, 1): N.L 0.8165, (N.H)^50 0.0902; N = (-0.6, 0, 0.8): N.L 0.4082, ~0;
+// N = (0, 0.6, 0.8): N.L 0.8981, 0.0031; N = (0, 0, -1): ambient only.
 // At the top view eye (x, y, z) is model (x, -z, y).
 TEST_F(ViewFrame, LitModelColourFollowsTheLightingEquation) {
     const struct {
@@ -115,34 +110,16 @@ TEST_F(ViewFrame, LitModelColourFollowsTheLightingEquation) {
     }
 }
 
-TEST_F(ViewFrame, EmptyTopViewReadsThePlateOnlyAndTheProbeTheClearValue) {
-    top_view_cb(nullptr, nullptr);
-    view().probe_x = 3;
-    view().probe_y = 550;
-    view().probe_depth = 0.25f;
-    frame(2);
-    EXPECT_EQ(view().probe_depth, 1.0f);
-    const double plate = 0.5 + 27.5 / (2 * kExtent);
-    int off = 0;
-    for (int k = 0; k < 360 * 150; ++k)
-        off += std::fabs(view().depth_samples[k] - plate) > 6e-8;  // a depth step
-    EXPECT_EQ(off, 0) << "the axes lie 22.5 above the plate and the box edges around it";
-}
-
-TEST_F(ViewFrame, ResizeRunsTheSetUpAgainAndKeepsTheMatrices) {
-    frame();
-    view().pan_vector[1] = 4;
-    view().pan_amount = 1;
-    frame();
-    resize(640, 480);
-    frame();
-    EXPECT_EQ(view().depth_extent, 640.0 * 480.0);
-    EXPECT_DOUBLE_EQ(view().model_matrix[13], 4);
-    EXPECT_EQ(view().saved_viewport[2] * 1000 + view().saved_viewport[3], 640480);
-}
-
-TEST_F(ViewFrame, PressLinesAndStillDragsChangeNothing) {
+TEST_F(ViewFrame, PressLinesStillDragsAndEarlyEventsMoveNothingRightDragsTurnAndTilt) {
+    captured([&] {  // the unprojection fails before the first frame: nothing pending
+        for (int button : {1, 2}) {
+            event(FL_PUSH, 100, 100, button);
+            event(FL_DRAG, 130, 140, button);
+        }
+        event(FL_MOUSEWHEEL, 150, 150);
+    });
     front_view();
+    EXPECT_TRUE(is_identity(view().model_matrix));
     const std::string out = captured([&] {
                                 for (int button : {1, 2, 3, 4})
                                     EXPECT_EQ(event(FL_PUSH, 300, 200, button), 1);
@@ -150,30 +127,19 @@ TEST_F(ViewFrame, PressLinesAndStillDragsChangeNothing) {
                             }).first;
     EXPECT_EQ(out, "left mouse click \nmiddle mouse click \nright mouse click \n");
     captured([&] {
-        for (int button : {1, 2, 3}) {
-            event(FL_PUSH, 20, 30, button);
-            event(FL_DRAG, 20, 30, button);
-        }
+        for (int button : {1, 2, 3}) event(FL_DRAG, 20, 30, button);
     });
+    EXPECT_EQ(event(FL_RELEASE, 90, 90, 1), 0) << "passed on, pointer not recorded";
     EXPECT_EQ(view().last_x * 100 + view().last_y, 2030);
-    event(FL_RELEASE, 90, 90, 1);  // passed on to the GL window, pointer not recorded
-    EXPECT_EQ(view().last_x, 20);
     EXPECT_EQ(view().spin_angle + view().pan_amount + view().azimuth + view().elevation, 0.0f);
     frame();
     EXPECT_TRUE(is_identity(view().model_matrix));
-}
-
-TEST_F(ViewFrame, RightDragTurnsRightwardTiltsDownwardUnclamped) {
-    captured([&] {
-        event(FL_PUSH, 100, 100, 3);
-        event(FL_DRAG, 115, 130, 3);
-        event(FL_DRAG, 130, 170, 3);
+    captured([&] {  // the right button turns rightward and tilts downward, unclamped
+        event(FL_DRAG, 35, 60, 3);
+        event(FL_DRAG, 420, 130, 3);
     });
-    EXPECT_EQ(view().azimuth, 0.0f);  // from the initial view exactly to the top view
-    EXPECT_EQ(view().elevation, 90.0f);
-    captured([&] { event(FL_DRAG, 500, 200, 3); });
-    EXPECT_EQ(view().azimuth, 370.0f);
-    EXPECT_EQ(view().elevation, 120.0f);
+    EXPECT_EQ(view().azimuth, 400.0f);
+    EXPECT_EQ(view().elevation, 100.0f);
 }
 
 // The axis is the drag with x and y exchanged, so the side facing the viewer
@@ -193,9 +159,8 @@ TEST_F(ViewFrame, TrackballTurnsTheFacingSideTheWayOfTheDrag) {
                  {0, 10, 0, -kSin10, "down"},
                  {-6, -8, -0.6 * kSin10, 0.8 * kSin10, "left and up"}};
     for (const auto& c : cases) {
-        std::fill(view().model_matrix, view().model_matrix + 16, 0.0);
-        for (int i = 0; i < 16; i += 5) view().model_matrix[i] = 1;
-        frame();  // the unprojection's snapshot unturned too
+        reset_rotation_cb(nullptr, nullptr);  // the front view's matrix is the identity too
+        frame();                              // the unprojection's snapshot unturned too
         const int x = view().last_x + c.dx, y = view().last_y + c.dy;
         const std::string out = captured([&] { event(FL_DRAG, x, y, 1); }).first;
         char now[200];
@@ -209,24 +174,11 @@ TEST_F(ViewFrame, TrackballTurnsTheFacingSideTheWayOfTheDrag) {
     }
 }
 
-// A pan step sets prev_depth, so the trackball then turns across the drag,
-// and the trackball step cancels the pending pan.
-TEST_F(ViewFrame, TrackballAfterAPanTurnsAcrossTheDrag) {
-    front_view();
-    captured([&] {
-        event(FL_PUSH, 300, 300, 2);
-        event(FL_DRAG, 302, 300, 2);
-        event(FL_PUSH, 300, 300, 1);
-        event(FL_DRAG, 310, 300, 1);
-    });
-    EXPECT_EQ(view().pan_amount, 0.0f);
-    const float* a = view().spin_axis;
-    EXPECT_NEAR(std::fabs(a[0]) + std::fabs(a[1] - 10) + std::fabs(a[2]), 0, 3e-3);
-}
-
 // One model unit is one pixel; pan_amount is half the step's length, so a
 // 2-pixel step follows the pointer. Only the last step before a frame counts.
-TEST_F(ViewFrame, MiddleDragMovesTheModelWithThePointer) {
+// A pan step sets prev_depth, so the trackball then turns across the drag,
+// and the trackball step cancels the pending pan.
+TEST_F(ViewFrame, MiddleDragAndWheelMoveWithThePointerThenTheTrackballTurnsAcross) {
     front_view();
     const struct {
         int dx, dy;
@@ -244,11 +196,7 @@ TEST_F(ViewFrame, MiddleDragMovesTheModelWithThePointer) {
         y += c.y;
         expect_moved(0, 0, 0, x, y, 0, "pan, applied once");
     }
-}
-
-TEST_F(ViewFrame, WheelMovesByAFifthOfThePointerTravelWhateverItsDirection) {
-    front_view();
-    event(FL_MOVE, 250, 250);
+    event(FL_MOVE, 250, 250);  // the wheel: a fifth of the pointer travel, either way
     for (int dy : {1, -1}) {
         Fl::e_dy = dy;
         event(FL_MOUSEWHEEL, 250, 250);
@@ -256,22 +204,19 @@ TEST_F(ViewFrame, WheelMovesByAFifthOfThePointerTravelWhateverItsDirection) {
     EXPECT_EQ(view().pan_amount, 0.2f);
     EXPECT_EQ(view().probe_y, 560 - 250);
     frame();
-    EXPECT_TRUE(is_identity(view().model_matrix)) << "no pointer travel, no move";
+    expect_moved(0, 0, 0, x, y, 0, "no pointer travel, no move");
     event(FL_MOUSEWHEEL, 260, 240);  // 10 px right, 10 px up: 2 units each
     frame();
-    expect_moved(0, 0, 0, 2, 2, 0, "wheel");
-}
-
-TEST_F(ViewFrame, EventsBeforeTheFirstFrameKeepEverythingFinite) {
+    expect_moved(0, 0, 0, x + 2, y + 2, 0, "wheel");
     captured([&] {
-        for (int button : {1, 2}) {
-            event(FL_PUSH, 100, 100, button);
-            event(FL_DRAG, 130, 140, button);
-        }
-        event(FL_MOUSEWHEEL, 150, 150);
+        event(FL_PUSH, 300, 300, 2);
+        event(FL_DRAG, 302, 300, 2);
+        event(FL_PUSH, 300, 300, 1);
+        event(FL_DRAG, 310, 300, 1);
     });
-    frame(2);
-    EXPECT_TRUE(is_identity(view().model_matrix)) << "a failed unprojection moves nothing";
+    EXPECT_EQ(view().pan_amount, 0.0f);
+    const float* a = view().spin_axis;
+    EXPECT_NEAR(std::fabs(a[0]) + std::fabs(a[1] - 10) + std::fabs(a[2]), 0, 3e-3);
 }
 
 }  // namespace

@@ -77,33 +77,35 @@ struct Chooser_Record {
     std::string directory_set;  // the start folder the command gave
 };
 
-class Scripted_Chooser : public File_Chooser {
-public:
+struct Scripted_Chooser : File_Chooser {
     Scripted_Chooser(Scripted_Chooser_Answer a, Chooser_Record& r)
-        : answer_(std::move(a)), record_(r) {}
+        : answer(std::move(a)), record(r) {}
     void title(const char*) override {}
     void type(Type) override {}
     void filter(const char*) override {}
-    void directory(const char* d) override { record_.directory_set = dir_ = d; }
-    const char* directory() const override { return dir_.empty() ? nullptr : dir_.c_str(); }
+    void directory(const char* d) override { record.directory_set = dir = d; }
+    const char* directory() const override { return dir.empty() ? nullptr : dir.c_str(); }
     void preset_file(const char*) override {}
     int show() override {
-        if (answer_.while_open) answer_.while_open();
-        return answer_.result;
+        if (answer.while_open) answer.while_open();
+        return answer.result;
     }
-    const char* filename() const override { return answer_.filename; }
+    const char* filename() const override { return answer.filename; }
     const char* errmsg() const override { return "no display"; }
-
-private:
-    Scripted_Chooser_Answer answer_;
-    Chooser_Record& record_;
-    std::string dir_;
+    Scripted_Chooser_Answer answer;
+    Chooser_Record& record;
+    std::string dir;
 };
 
 inline void answer_choosers_with(Scripted_Chooser_Answer answer, Chooser_Record& record) {
     set_file_chooser_factory([answer, &record](File_Chooser::Type) {
         return std::make_unique<Scripted_Chooser>(answer, record);
     });
+}
+
+// "~piece": text holds piece; otherwise text is exactly want.
+inline bool says(const std::string& text, const char* want) {
+    return *want == '~' ? text.find(want + 1) != std::string::npos : text == want;
 }
 
 inline bool is_identity(const double* m) {
