@@ -1,6 +1,7 @@
 #include "app/commands.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "app/app_globals.h"
 #include "view/gl_display_3d.h"
@@ -31,7 +32,8 @@ void front_view_cb(Fl_Widget*, void*) {
 // frames yields identity matrices. We set them directly: that needs no GL
 // context to be current, which a callback cannot count on.
 void reset_rotation_cb(Fl_Widget*, void*) {
-    static const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    std::copy(identity, identity + 16, gl_view->model_matrix);
-    std::copy(identity, identity + 16, gl_view->view_matrix);
+    std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
+              gl_view->model_matrix);
+    std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
+              gl_view->view_matrix);
 }

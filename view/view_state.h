@@ -59,6 +59,10 @@ struct View_State {
     char model_dir[256] = {};
     bool matrices_pending = true;
 
+    // The matrix the set-up frame reads back for both model_matrix and
+    // view_matrix, for code that must put one back without a GL context.
+    static constexpr double kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
     // Model bounds as one value, for the loader and the batch converter.
     void set_bounds(const Model_Bounds& b);
 };

@@ -131,8 +131,8 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
     // drag makes: all but the last in frames without the model, the last
     // in the frame that captures.
     View_State& view = *view_;
-    std::fill(std::begin(view.model_matrix), std::end(view.model_matrix), 0.0);
-    for (int i = 0; i < 4; ++i) view.model_matrix[i * 5] = 1.0;
+    std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
+              view.model_matrix);
     view.triangles.clear();
     const std::size_t turns = rotations.empty() ? 0 : rotations.size() - 1;
     const std::size_t empty_frames = set_up_ ? turns : std::max<std::size_t>(turns, 1);
