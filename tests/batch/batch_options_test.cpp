@@ -129,8 +129,6 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     const int clipped = cv::countNonZero(tall == 255), cut = nonzero_on_border(wide);
     ASSERT_GT(clipped, 100) << r.err;
     ASSERT_GT(cut, 100);
-    EXPECT_EQ(cv::countNonZero(wide == 255), 0);
-    EXPECT_EQ(nonzero_on_border(tall), 0);
     EXPECT_EQ(r.lines_with("normal.stl: WARNING"), 0) << r.err;
     EXPECT_EQ(r.lines_with("tall.stl: WARNING: " + std::to_string(clipped) +
                            " pixels clipped at 255 (51 units or more above the plate); "),

@@ -6,11 +6,9 @@
 
 #include "support/offscreen_view.h"
 
-#include <filesystem>
 #include <numeric>
 
 #include "app/commands.h"
-#include "model/stl_file.h"
 #include "support/wavy_surface.h"
 
 namespace {
@@ -51,45 +49,23 @@ protected:
         EXPECT_EQ(differences(cached, draw(Model_Path::Immediate)), 0u) << where;
         return cached;
     }
-    // The top view, then a trackball turn.
-    void compare_at_views() {
-        top_view_cb(nullptr, nullptr);
-        frame();
-        const Picture top = expect_paths_agree("top view");
-        const float plate = static_cast<float>(0.5 + 27.0 / (2 * 800.0 * 560.0));
-        const auto above = [&](float d) { return d < plate; };
-        EXPECT_GT(std::count_if(top.depth.begin(), top.depth.end(), above), 1000)
-            << "the model must reach the depth samples";
-        captured([&] {
-            event(FL_PUSH, 400, 280, 1);
-            event(FL_DRAG, 430, 300, 1);
-        });
-        frame();
-        expect_paths_agree("after a trackball turn");
-    }
 };
 
-TEST_F(CachedGeometry, SampleModelsAndALargeOneMatchImmediateModeAtEveryView) {
-    for (const auto& entry : std::filesystem::directory_iterator(VELTRIM_SAMPLES_DIR)) {
-        if (entry.path().extension() != ".stl") continue;
-        SCOPED_TRACE(entry.path());
-        fresh_view();
-        std::vector<Triangle> t;
-        Model_Bounds b;
-        Stl_Report report;
-        ASSERT_TRUE(read_stl_file(entry.path().c_str(), t, b, report));
-        load(std::move(t));
-        compare_at_views();
-    }
-    fresh_view();
-    load(wavy_surface(200000));
-    compare_at_views();
-    EXPECT_EQ(view().model_geometry.builds(), 1u) << "once per model, never per frame";
-}
-
-TEST_F(CachedGeometry, EveryReplacementANewContextOrAReleaseRebuildsAResizeDoesNot) {
+TEST_F(CachedGeometry, MatchesImmediateModeAndRebuildsForEveryModelAndContextNotForAResize) {
     load(wavy_surface(20000));
-    frame(3);
+    top_view_cb(nullptr, nullptr);
+    frame();
+    const Picture top = expect_paths_agree("top view");
+    const float plate = static_cast<float>(0.5 + 27.0 / (2 * 800.0 * 560.0));
+    EXPECT_GT(std::count_if(top.depth.begin(), top.depth.end(), [&](float d) { return d < plate; }),
+              1000)
+        << "the model must reach the depth samples";
+    captured([&] {
+        event(FL_PUSH, 400, 280, 1);
+        event(FL_DRAG, 430, 300, 1);
+    });
+    frame();
+    expect_paths_agree("after a trackball turn");
     resize(640, 480);
     frame();
     resize(800, 560);

@@ -60,8 +60,7 @@ protected:
     }
     // Arms a capture the way a completed Save command leaves it.
     void arm(const std::string& name) {
-        Chooser_Record record;
-        answer_choosers_with({0, (path_ = dir_.file(name)).c_str(), nullptr}, record);
+        answer_choosers_with({0, (path_ = dir_.file(name)).c_str(), nullptr});
         save_bmp();
         ASSERT_TRUE(view().capture_pending);
     }

@@ -1,5 +1,4 @@
-// Load and Save through a scripted chooser, damaged and hostile files, a
-// dropped file, the command line.
+// Load and Save through a scripted chooser; damaged and hostile files.
 #define GL_GLEXT_PROTOTYPES  // the query objects
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -9,17 +8,13 @@
 #include <fstream>
 #include <sys/resource.h>
 
-#include "app/command_line.h"
 #include "app/commands.h"
 #include "support/stl_bytes.h"
 #include "support/temp_dir.h"
-#include "view/file_drop.h"
 
 namespace {
 
 using stl_bytes::tri;
-
-constexpr char kTwoFacetsRead[] = "bin STL Size 2\nThis is a \"Binary\" File  \nREAD!\n";
 
 long peak_rss_kb() {
     rusage u;
@@ -32,17 +27,14 @@ protected:
     void SetUp() override {
         Offscreen_View_Test::SetUp();
         ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
-        write("two models.stl", stl_bytes::binary({tri(1, 2, 3, 0, 0, 0, 0, 0, 0),
-                                                   tri(-1, -2, -3, 9, 9, 9, 0, 0, 0)}));
     }
     void TearDown() override {
         ASSERT_EQ(chdir(cwd_), 0);
-        set_file_drop_hook(nullptr);
         Offscreen_View_Test::TearDown();
     }
     // Runs the command with the chooser answering `answer`; {stdout, stderr}.
     std::pair<std::string, std::string> run(void (*command)(), Scripted_Chooser_Answer answer) {
-        answer_choosers_with(std::move(answer), record_);
+        answer_choosers_with(std::move(answer));
         return captured(command);
     }
     std::pair<std::string, std::string> load(const std::string& path) {
@@ -67,21 +59,8 @@ protected:
         return n;
     }
     Temp_Dir dir_;
-    Chooser_Record record_;
     char cwd_[4096];
 };
-
-TEST_F(Commands, LoadTranscriptMatchesLineForLine) {
-    const std::string path = dir_.file("two models.stl");
-    const auto [out, err] = load(path);
-    const std::string start = view().startup_dir;
-    EXPECT_EQ(out, "dir(before):(null)\ndir(after):" + start + "/250_test/\nsystem_path:" + start +
-                       "\npath:" + start + "/250_test/\n" + kTwoFacetsRead);
-    EXPECT_EQ(err, "");
-    EXPECT_EQ(record_.directory_set, start + "/250_test/");
-    ASSERT_EQ(view().triangles.size(), 2u);
-    EXPECT_EQ(view().max_x + view().min_z, 1 - 3);
-}
 
 // The frames drawn while the dialog is open neither count nor write, not
 // even under the earlier name. Without a picked file, or with one too long,
@@ -122,7 +101,7 @@ TEST_F(Commands, SaveWritesOnTheTenthFrameAfterItsDialogAndNoFileOrATooLongNameN
         EXPECT_EQ(std::string(view().output_path), now + ".bmp") << "unchanged";
         EXPECT_FALSE(view().capture_pending);
         captured([&] { frame(12); });
-        EXPECT_EQ(dir_.count_entries(), 1) << "not even \".bmp\"; result " << result;
+        EXPECT_EQ(dir_.count_entries(), 0) << "not even \".bmp\"; result " << result;
     }
     for (const std::string& name : {"/" + std::string(495, 'a'), "/" + std::string(700, 'a')}) {
         EXPECT_TRUE(says(run(save_bmp, {0, name.c_str(), nullptr}).second, "~too long"));
@@ -132,69 +111,6 @@ TEST_F(Commands, SaveWritesOnTheTenthFrameAfterItsDialogAndNoFileOrATooLongNameN
     const std::string fits = "/" + std::string(494, 'a');  // 495 bytes + ".bmp"
     run(save_bmp, {0, fits.c_str(), nullptr});
     EXPECT_EQ(std::string(view().output_path), fits + ".bmp");
-}
-
-TEST_F(Commands, DropTakesTheDragAndLoadsTheFirstLocalStlLikeLoad) {
-    EXPECT_EQ(view().handle(FL_DND_ENTER), 0) << "without a hook the view takes no drags";
-    set_file_drop_hook(load_stl_file);
-    for (int event : {FL_DND_ENTER, FL_DND_DRAG, FL_DND_RELEASE, FL_DND_LEAVE})
-        EXPECT_EQ(view().handle(event), 1) << "event " << event;
-    const struct {
-        std::string text;
-        const char* out;
-        const char* err;
-        std::size_t facets;
-    } cases[] = {
-        {"# from a file manager\r\nfile://" + dir_.path() + "/notes.txt\r\nfile://localhost" +
-             dir_.path() + "/two%20models.stl\r\n/tmp/later.stl\r\n",
-         kTwoFacetsRead, "", 2},
-        {"file:///tmp/notes.txt\r\nhttp://example/x.stl\r\n", "",
-         "drop ignored: no local .stl file among the dropped names\n", 2},
-        {"file://" + dir_.path() + "/missing.stl\n", "READ!\n",
-         "~missing.stl\": No such file or directory", 0},
-    };
-    for (const auto& c : cases) {
-        std::string buffer = c.text;
-        Fl::e_text = buffer.data();
-        Fl::e_length = static_cast<int>(buffer.size());
-        const auto [out, err] = captured([&] { EXPECT_EQ(view().handle(FL_PASTE), 1); });
-        EXPECT_EQ(out, c.out);
-        EXPECT_TRUE(says(err, c.err)) << err;
-        EXPECT_EQ(view().triangles.size(), c.facets) << c.text;
-    }
-    Fl::e_text = nullptr;
-    Fl::e_length = 0;
-}
-
-TEST(Command_Line, FirstWordThatIsNoOptionNamesTheModel) {
-    const struct {
-        std::vector<std::string> words;
-        const char* model;
-        bool unknown;
-        const char* err;
-    } cases[] = {
-        {{}, "", false, ""},
-        {{"-geometry", "900x700", "b.stl"}, "b.stl", false, ""},
-        {{"-bogus-option", "c.stl", "-geometry"}, "c.stl", true, "~options are:\n -bg2 color\n"},
-        {{"--bogus-option"}, "", true, "~options are:\n"},
-        {{"--", "-d.stl"}, "-d.stl", false, ""},
-        {{"e.stl", "f.stl"}, "e.stl", false, "~loading only e.stl"},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> words = c.words;
-        words.insert(words.begin(), "veltrim");
-        std::vector<char*> argv;
-        for (std::string& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        const int argc = static_cast<int>(words.size());
-        Command_Line line;
-        const std::string err =
-            captured([&] { line = parse_command_line(argc, argv.data()); }).second;
-        const std::string what = testing::PrintToString(c.words) + ": " + err;
-        EXPECT_EQ(line.model ? line.model : "", std::string(c.model)) << what;
-        EXPECT_EQ(line.unknown_option, c.unknown) << what;
-        EXPECT_TRUE(says(err, c.err)) << what;
-    }
 }
 
 TEST_F(Commands, NonFiniteFacetsAreKeptButNeverDrawn) {
@@ -241,8 +157,6 @@ TEST_F(Commands, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
          1, "This is a \"ASCII\" File  \nREAD!\n",
          "STL file ends inside a facet; that facet was left out\n"
          "1 facets with numbers that cannot be read were left out\n"},
-        {write("empty.stl", ""), 0, "bin STL Size 0\nThis is a \"Binary\" File  \nREAD!\n", ""},
-        {dir_.path(), 0, "/250_test/\nREAD!\n", "~not a regular file"},
         {"/dev/zero", 0, "/250_test/\nREAD!\n", "~not a regular file"},
         {"/tmp/" + std::string(600, 'x'), 0, "READ!\n", "~file name too long (605 bytes"},
         {dir_.file("missing.stl"), 0, "/250_test/\nREAD!\n", "~missing.stl\": No such file"},

@@ -73,17 +73,12 @@ struct Scripted_Chooser_Answer {
     std::function<void()> while_open;  // runs inside show(), as a modal dialog's loop would
 };
 
-struct Chooser_Record {
-    std::string directory_set;  // the start folder the command gave
-};
-
 struct Scripted_Chooser : File_Chooser {
-    Scripted_Chooser(Scripted_Chooser_Answer a, Chooser_Record& r)
-        : answer(std::move(a)), record(r) {}
+    explicit Scripted_Chooser(Scripted_Chooser_Answer a) : answer(std::move(a)) {}
     void title(const char*) override {}
     void type(Type) override {}
     void filter(const char*) override {}
-    void directory(const char* d) override { record.directory_set = dir = d; }
+    void directory(const char* d) override { dir = d; }
     const char* directory() const override { return dir.empty() ? nullptr : dir.c_str(); }
     void preset_file(const char*) override {}
     int show() override {
@@ -93,14 +88,12 @@ struct Scripted_Chooser : File_Chooser {
     const char* filename() const override { return answer.filename; }
     const char* errmsg() const override { return "no display"; }
     Scripted_Chooser_Answer answer;
-    Chooser_Record& record;
     std::string dir;
 };
 
-inline void answer_choosers_with(Scripted_Chooser_Answer answer, Chooser_Record& record) {
-    set_file_chooser_factory([answer, &record](File_Chooser::Type) {
-        return std::make_unique<Scripted_Chooser>(answer, record);
-    });
+inline void answer_choosers_with(Scripted_Chooser_Answer answer) {
+    set_file_chooser_factory(
+        [answer](File_Chooser::Type) { return std::make_unique<Scripted_Chooser>(answer); });
 }
 
 // "~piece": text holds piece; otherwise text is exactly want.

@@ -155,12 +155,6 @@ TEST(ImageWriter, RefusalsSayWhyAndChangeNothing) {
          "out.bmp", "is a folder"},
         {"a pipe", [](const Temp_Dir& d) { return mkfifo(d.file("out.bmp").c_str(), 0644) == 0; },
          "out.bmp", "is not a regular file"},
-        {"a loop of links",
-         [](const Temp_Dir& d) {
-             return symlink("b", d.file("out.bmp").c_str()) == 0 &&
-                    symlink("out.bmp", d.file("b").c_str()) == 0;
-         },
-         "out.bmp", "Too many levels of symbolic links"},
         {"another user's link in a shared sticky folder",
          [](const Temp_Dir& d) {
              return mkdir(d.file("shared").c_str(), 0755) == 0 &&
@@ -171,8 +165,6 @@ TEST(ImageWriter, RefusalsSayWhyAndChangeNothing) {
          "shared/out.bmp", "Permission denied"},
         {"a folder that does not exist", [](const Temp_Dir&) { return true; }, "missing/x.bmp",
          "No such file or directory"},
-        {"an extension the writer does not know", [](const Temp_Dir&) { return true; },
-         "out.nosuchformat", "the image writer failed"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.what);

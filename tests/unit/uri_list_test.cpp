@@ -19,10 +19,8 @@ TEST(Uri_List, EntriesToLocalNames) {
         {"file:///cut%00.stl", ""},         // a NUL cannot be in a name
         {"file://otherhost/x.stl", ""},
         {"file://localhostx/x.stl", ""},
-        {"file://localhost", ""},
         {"file:x.stl", ""},
         {"http://example/x.stl", ""},
-        {"smb:share/x.stl", ""},
         {"/plain/100%20.stl", "/plain/100%20.stl"},  // a path is taken as it is
         {"relative/x.stl", "relative/x.stl"},
         {"dir/a:1.stl", "dir/a:1.stl"},  // a colon after a slash is no scheme
@@ -38,7 +36,6 @@ TEST(Uri_List, FirstStlWins) {
     } cases[] = {
         {"file:///a.txt\r\nfile:///b.STL\r\nfile:///c.stl\r\n", "/b.STL"},
         {"# /comment.stl\nfile:///d.stl", "/d.stl"},
-        {"\r\n\r\nfile:///e.stl\r\n", "/e.stl"},
         {"http://host/f.stl\r\nfile://host/g.stl\r\n/h.stl\r\n", "/h.stl"},
         {"file:///i.stl.txt\r\nfile:///stl\r\n", ""},
         {"file:///no%00.stl\nfile:///j.stl", "/j.stl"},
