@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -84,13 +85,27 @@ protected:
 TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
     ASSERT_EQ(mkdir(dir_.file("in/sub").c_str(), 0755), 0);
-    put(dir_.file("in/good.stl"), insole_bytes(4000, 1));
+    const std::string good = insole_bytes(4000, 1);
+    const std::vector<Triangle> few = insole_model(100, 2);
+    // Name, bytes, and the line each bad file gets.
+    const std::vector<std::array<std::string, 3>> bad = {
+        {"empty.stl", "", "not an STL file: it is empty"},
+        {"short.stl", good.substr(0, 83), "not an STL file: 83 bytes, shorter than the 84-byte"},
+        {"truncated.stl", good.substr(0, good.size() - 75), "not an STL file (truncated or"},
+        {"trailing.stl", good + "x", "not an STL file (truncated or damaged)"},
+        // a count whose file size does not fit 32 bits must not wrap around to this one's
+        {"count.stl", stl_bytes::binary(few, "", 1u << 31),
+         "not an STL file (truncated or damaged): 5184 bytes, but a binary STL of 2147483648 "
+         "facets has 107374182484"},
+        {"picture.stl", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, 1), "not an STL"},
+        {"zero.stl", stl_bytes::binary({}), "no facets: the binary STL declares 0"},
+        {"no_facets.stl", "solid x\nendsolid x\n", "no facets: an ASCII STL without a readable"},
+        {"exporter.stl", stl_bytes::binary(few, "solid by some exporter"),
+         "no facets: it begins with \"solid\", so it is read as ASCII, but it holds binary "
+         "facets"}};
+    for (const auto& [name, bytes, line] : bad) put(dir_.file("in/" + name), bytes);
+    put(dir_.file("in/good.stl"), good);
     put(dir_.file("in/upper.STL"), stl_bytes::ascii(insole_model(500, 2)));
-    put(dir_.file("in/empty.stl"), "");
-    std::string cut = insole_bytes(4000, 1);
-    put(dir_.file("in/truncated.stl"), cut.substr(0, cut.size() - 75));
-    put(dir_.file("in/picture.stl"), std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, 1));
-    put(dir_.file("in/no_facets.stl"), "solid nothing\nendsolid nothing\n");
     put(dir_.file("in/notes.txt"), "not a model and not named like one");
     put(dir_.file("in/x.stl"), insole_bytes(2000, 1));  // the same output name as x.STL
     put(dir_.file("in/x.STL"), insole_bytes(2000, 2));
@@ -100,11 +115,11 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
 
     Batch_Run r = run_batch({"-j", "2", "-o", out, dir_.file("in"), dir_.file("missing.stl")});
     EXPECT_EQ(r.status, 1) << r.err;
+    for (const auto& [name, bytes, line] : bad)
+        EXPECT_EQ(r.lines_with("/" + name + ": " + line), 1) << name << "\n" << r.err;
     for (const char* line :
-         {"empty.stl: not an STL file", "truncated.stl: not an STL file",
-          "picture.stl: not an STL file", "no_facets.stl: no facets",
-          "x.stl: not converted: its output", "missing.stl: cannot open: No such file or directory",
-          "converted 3, skipped 0, failed 6"})
+         {"x.stl: not converted: its output", "missing.stl: cannot open: No such file or directory",
+          "converted 3, skipped 0, failed 11"})
         EXPECT_EQ(r.lines_with(line), 1) << line << "\n" << r.err;
     EXPECT_EQ(r.lines_with("notes.txt"), 0) << "a folder gives only its *.stl files";
     EXPECT_EQ(r.lines_with("good.stl: "), 0) << r.err;

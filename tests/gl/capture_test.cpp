@@ -90,7 +90,6 @@ TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMapAndAFailedWriteSaysSo
         for (int c = 0; c < 150; ++c)
             wrong += img.at<unsigned char>(r, c) != expected_gray(kBlocks, r, c);
     EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(img.at<unsigned char>(100, 40), 50) << "the -x block near the top, +z at the left";
 
     // The plate's depth, the tallest block's (60 units up) and its height.
     const double plate = 0.5 + 27.5 / (2 * 800.0 * 560.0), top = plate - 60 / (2 * 800.0 * 560.0);

@@ -2,7 +2,8 @@
 
 // Replaces the global operator new so that every allocation made through it,
 // by any thread and any library that allocates the C++ way, is counted.
-// Include in exactly one source file of an executable.
+// Include in exactly one source file of an executable. (Over-aligned types
+// go to the library's own aligned operator new, uncounted.)
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -17,28 +18,11 @@ inline void* counted(std::size_t n) {
     throw std::bad_alloc();
 }
 
-inline void* counted_aligned(std::size_t n, std::align_val_t al) {
-    ++count;
-    const std::size_t a = static_cast<std::size_t>(al);
-    if (void* p = std::aligned_alloc(a, (n + a - 1) / a * a)) return p;
-    throw std::bad_alloc();
-}
-
 }  // namespace allocation_counter
 
 void* operator new(std::size_t n) { return allocation_counter::counted(n); }
 void* operator new[](std::size_t n) { return allocation_counter::counted(n); }
-void* operator new(std::size_t n, std::align_val_t a) {
-    return allocation_counter::counted_aligned(n, a);
-}
-void* operator new[](std::size_t n, std::align_val_t a) {
-    return allocation_counter::counted_aligned(n, a);
-}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }

@@ -39,13 +39,6 @@ inline std::vector<Triangle> wavy_surface(std::size_t facets, float phase = 0.0f
 // Bounds as the STL reader takes them: from the first vertex of every facet.
 inline Model_Bounds first_vertex_bounds(const std::vector<Triangle>& triangles) {
     Model_Bounds b;
-    for (const Triangle& t : triangles) {
-        b.max_x = std::max(b.max_x, t.v[0][0]);
-        b.min_x = std::min(b.min_x, t.v[0][0]);
-        b.max_y = std::max(b.max_y, t.v[0][1]);
-        b.min_y = std::min(b.min_y, t.v[0][1]);
-        b.max_z = std::max(b.max_z, t.v[0][2]);
-        b.min_z = std::min(b.min_z, t.v[0][2]);
-    }
+    for (const Triangle& t : triangles) widen_bounds(b, t.v[0]);
     return b;
 }

@@ -1,3 +1,5 @@
+// Depth samples to gray levels, the image layout and pinholes, the name suffix,
+// and the part of a model a capture hides under the plate.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,6 +7,7 @@
 
 #include "heightmap/bmp_name.h"
 #include "heightmap/height_map.h"
+#include "heightmap/quality.h"
 
 namespace {
 
@@ -90,7 +93,7 @@ TEST(Pinholes, FillRuleOrderAndBorders) {
     }
 }
 
-TEST(BmpSuffix, ByteByByteRuleAndNothingWrittenWhenItDoesNotFit) {
+TEST(BmpSuffix, ByteByByteRule) {
     // clang-format off
     const std::pair<const char*, const char*> cases[] = {
         {"scan", "scan.bmp"}, {"scan.bmp", "scan.bmp"}, {"scan.BMP", "scan.BMP.bmp"},
@@ -103,14 +106,38 @@ TEST(BmpSuffix, ByteByByteRuleAndNothingWrittenWhenItDoesNotFit) {
         ASSERT_TRUE(apply_bmp_suffix(buf, sizeof buf));
         EXPECT_STREQ(buf, c.second);
     }
-    char buf[500] = {};
-    std::memset(buf, 'a', 496);
-    buf[499] = 'z';
-    EXPECT_FALSE(apply_bmp_suffix(buf, sizeof buf));
-    EXPECT_EQ(std::string(buf, 500), std::string(496, 'a') + std::string(3, '\0') + "z");
-    buf[495] = '\0';  // 495 bytes + ".bmp" + zero = 500: just fits
-    EXPECT_TRUE(apply_bmp_suffix(buf, sizeof buf));
-    EXPECT_STREQ(buf + 495, ".bmp");
+}
+
+// A square of two facets over plate x 0..10, z 0..10 at height y, moved by
+// `to_plate` (column-major).
+std::vector<float> square(float y) {
+    return {0, y, 0, 10, y, 0, 10, y, 10, 10, y, 10, 0, y, 10, 0, y, 0};
+}
+
+TEST(Quality, PixelsUnderTheModelBelowThePlateAreCounted) {
+    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+                 lowered[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -30, 0, 1},
+                 far_out[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 500, -30, 0, 1};
+    // Pixel centres at x = i - 179.5 and z = 74.5 - j: 10 x 10 under the square.
+    const struct Case {
+        const char* name;
+        float y;
+        const double* to_plate;
+        int below;
+    } cases[] = {{"above", 0, identity, 0},
+                 {"on the plate", -22.5f, identity, 0},
+                 {"a hair under it: rounding", -22.505f, identity, 0},
+                 {"under it", -23, identity, 100},
+                 {"moved under it", 0, lowered, 100},
+                 {"outside the window", 0, far_out, 0}};
+    for (const Case& c : cases) {
+        const std::vector<float> f = square(c.y);
+        EXPECT_EQ(height_map::count_below_plate(f.data(), 2, c.to_plate), c.below) << c.name;
+    }
+    // A facet sloping through the plate: only the part under it counts.
+    const std::vector<float> slope = {0,  -32.5f, 0, 20, -12.5f, 0, 20, -12.5f, 1,
+                                      20, -12.5f, 1, 0,  -32.5f, 1, 0,  -32.5f, 0};
+    EXPECT_EQ(height_map::count_below_plate(slope.data(), 2, identity), 10) << "x 0..10 of 0..20";
 }
 
 }  // namespace

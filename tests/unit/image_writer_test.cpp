@@ -92,8 +92,6 @@ TEST(ImageWriter, ReplacingKeepsLinksModesAndNames) {
          [](const Temp_Dir& d, ino_t) {
              EXPECT_TRUE(holds(d.file("out.bmp"), 9));
              EXPECT_EQ(lstat_of(d.file("out.bmp")).st_mode & 07777, 0600u);
-             EXPECT_EQ(read_all(d.file("out.bmp")).substr(0, 2), "BM");
-             EXPECT_EQ(d.count_entries(), 1);
          }},
         {"a chain of symbolic links stays, its target gets the image",
          [](const Temp_Dir& d) {
