@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/insole_model.h"
+#include "support/insole_model.h"
 #include "support/stl_bytes.h"
 
 namespace fs = std::filesystem;

@@ -28,7 +28,8 @@
 
 #include "model/stl_file.h"
 #include "support/allocation_counter.h"
-#include "support/wavy_surface.h"
+#include "support/insole_model.h"  // first_vertex_bounds
+#include "wavy_surface.h"
 #include "view/frame.h"
 #include "view/offscreen_context.h"
 

@@ -3,7 +3,7 @@
 
 #include "app/commands.h"
 #include "support/allocation_counter.h"
-#include "support/wavy_surface.h"
+#include "support/insole_model.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ TEST_F(FrameAllocation, OrdinaryFramesAllocateNothingOnEitherPath) {
     delete probe;
     ASSERT_EQ(allocation_counter::count.load() - before, 1);
 
-    std::vector<Triangle> model = wavy_surface(20000);
+    std::vector<Triangle> model = insole_model(20000);
     view().set_bounds(first_vertex_bounds(model));
     view().triangles = std::move(model);
     ++view().model_generation;

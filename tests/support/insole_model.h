@@ -6,7 +6,7 @@
 
 #include "model/triangle.h"
 
-// A generated insole-like relief for the converter's tests and benchmark:
+// A generated insole-like relief for the tests and the converter's benchmark:
 // the top surface of a foot-shaped sole over the base plate, with a heel
 // cup, an arch and a toe bar, as a grid of about `facets` facets. `variant`
 // changes proportions and heights, so models differ from one another.
@@ -43,8 +43,16 @@ inline std::vector<Triangle> insole_model(std::size_t facets, unsigned variant =
             if (!inside((x0 + x1) / 2, (z0 + z1) / 2)) continue;
             const float a[3] = {x0, height(x0, z0), z0}, b[3] = {x1, height(x1, z0), z0};
             const float c[3] = {x1, height(x1, z1), z1}, d[3] = {x0, height(x0, z1), z1};
-            t.push_back(Triangle{{{a[0], a[1], a[2]}, {b[0], b[1], b[2]}, {c[0], c[1], c[2]}}});
-            t.push_back(Triangle{{{c[0], c[1], c[2]}, {d[0], d[1], d[2]}, {a[0], a[1], a[2]}}});
+            // Wound so that (B-A)x(C-A) points up, toward the light.
+            t.push_back(Triangle{{{a[0], a[1], a[2]}, {d[0], d[1], d[2]}, {c[0], c[1], c[2]}}});
+            t.push_back(Triangle{{{c[0], c[1], c[2]}, {b[0], b[1], b[2]}, {a[0], a[1], a[2]}}});
         }
     return t;
+}
+
+// Bounds as the STL reader takes them: from the first vertex of every facet.
+inline Model_Bounds first_vertex_bounds(const std::vector<Triangle>& triangles) {
+    Model_Bounds b;
+    for (const Triangle& t : triangles) widen_bounds(b, t.v[0]);
+    return b;
 }

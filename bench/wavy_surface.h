@@ -35,10 +35,3 @@ inline std::vector<Triangle> wavy_surface(std::size_t facets, float phase = 0.0f
         }
     return t;
 }
-
-// Bounds as the STL reader takes them: from the first vertex of every facet.
-inline Model_Bounds first_vertex_bounds(const std::vector<Triangle>& triangles) {
-    Model_Bounds b;
-    for (const Triangle& t : triangles) widen_bounds(b, t.v[0]);
-    return b;
-}
