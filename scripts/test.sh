@@ -9,7 +9,8 @@
 #   5. the benchmarks in their short mode (figures only, no pass/fail);
 #   6. the unit tests of the scalar build;
 #   7. the unit and offscreen tests and the monkey test under the sanitizers;
-#   8. every test of the normal build, the real window under a private Xvfb.
+#   8. every test of the normal build, the real window under a private Xvfb;
+#   9. the mutation check: every fault of scripts/mutants.txt must fail a test.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
@@ -75,3 +76,6 @@ echo "== sanitizer tests"
 echo "== tests"
 cd "$root/build"
 ctest --output-on-failure -j "$jobs"
+
+echo "== mutation check"
+"$root/scripts/mutate.sh"
