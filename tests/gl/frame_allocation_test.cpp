@@ -38,7 +38,8 @@ TEST_F(FrameAllocation, OrdinaryFramesAllocateNothingOnEitherPath) {
             view().output_named = true;
             view().frame_count = 0;
             frame(5);
-            EXPECT_TRUE(round == 0 || allocation_counter::count.load() == before) << int(path);
+            EXPECT_TRUE(round == 0 || allocation_counter::count.load() == before)
+                << static_cast<int>(path);
             view().capture_pending = false;
         }
     EXPECT_EQ(view().model_geometry.builds(), 1u);
