@@ -28,7 +28,7 @@
 
 #include "model/stl_file.h"
 #include "support/allocation_counter.h"
-#include "support/insole_model.h"  // first_vertex_bounds
+#include "support/model_bounds.h"
 #include "wavy_surface.h"
 #include "view/frame.h"
 #include "view/offscreen_context.h"

@@ -10,6 +10,7 @@
 
 #include "app/commands.h"
 #include "support/insole_model.h"
+#include "support/model_bounds.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "app/commands.h"
 #include "support/temp_dir.h"
-#include "support/insole_model.h"
+#include "support/model_bounds.h"
 
 namespace {
 

@@ -49,10 +49,3 @@ inline std::vector<Triangle> insole_model(std::size_t facets, unsigned variant =
         }
     return t;
 }
-
-// Bounds as the STL reader takes them: from the first vertex of every facet.
-inline Model_Bounds first_vertex_bounds(const std::vector<Triangle>& triangles) {
-    Model_Bounds b;
-    for (const Triangle& t : triangles) widen_bounds(b, t.v[0]);
-    return b;
-}
