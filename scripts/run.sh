@@ -8,4 +8,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 # A Chinese locale makes fontconfig pick a CJK font for the button labels.
 case "${LANG:-}" in zh_*) ;; *) export LANG=zh_TW.UTF-8 ;; esac
-exec "$root/build/veltrim" "$@"
+exec "$root/build/bin/veltrim" "$@"

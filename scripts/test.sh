@@ -10,7 +10,8 @@
 #   6. the unit tests of the scalar build;
 #   7. the unit and offscreen tests and the monkey test under the sanitizers;
 #   8. every test of the normal build, the real window under a private Xvfb;
-#   9. the mutation check: every fault of scripts/mutants.txt must fail a test.
+#   9. the README's first command, scripts/run.sh, until its window is up;
+#  10. the mutation check: every fault of scripts/mutants.txt must fail a test.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
@@ -76,6 +77,10 @@ echo "== sanitizer tests"
 echo "== tests"
 cd "$root/build"
 ctest --output-on-failure -j "$jobs"
+
+echo "== the README's first command"
+bash "$root/tests/gui/first_command.sh" "$root" "$root/build/tests/gui/x_close_window" \
+  "$root/build/tests/gui/shots"
 
 echo "== mutation check"
 "$root/scripts/mutate.sh"
