@@ -2,11 +2,9 @@
 // as a user runs them, with no display.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <functional>
 #include <regex>
-#include <thread>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -108,6 +106,7 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     ASSERT_GT(cut, 100);
     // The warnings on the console are the report's messages; none for the sound model.
     EXPECT_EQ(r.lines_with("normal.stl: WARNING"), 0) << r.err;
+    EXPECT_EQ(r.lines_with("converted 3 (2 with warnings), skipped 1, failed 1"), 1) << r.err;
     EXPECT_EQ(r.lines_with("tall.stl: WARNING: " + std::to_string(clipped) + " pixels clipped"), 1);
     EXPECT_EQ(r.lines_with("wide.stl: WARNING: " + std::to_string(cut) + " pixels of the"), 1);
 
@@ -126,7 +125,7 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
         in + "broken.stl," + out +
             "broken.bmp,failed,0,ascii,,,,,no facets: an ASCII STL without a readable facet",
         in + "kept.stl," + out + "kept.bmp,skipped,,,,,,,\"\"\"" + out +
-            "kept.bmp\"\" exists \\(--overwrite replaces it\\)\""};
+            "kept.bmp\"\" is up to date \\(--overwrite converts it again anyway\\)\""};
     // CRLF line ends, the last line's too.
     const std::string text = slurp(report);
     std::vector<std::string> lines;
@@ -150,77 +149,21 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     EXPECT_GT(lengths[1], 51.0) << "tall: the real length passes the clip";
     EXPECT_EQ(files_in(dir_.path()), (std::vector<std::string>{"in", "out", "report, run 1.csv"}))
         << "no temporary file left";
-}
 
-bool wait_until(const std::function<bool()>& done, double seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-TEST_F(Batch_Options, WatchConvertsAFileOnceItsLastWriterClosedIt) {
-    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
-    const std::string err = dir_.file("err"), report = dir_.file("report.csv");
-    const pid_t pid =
-        start_batch({"--watch", "--report", report, "-o", dir_.file("out"), dir_.file("in")},
-                    dir_.file("out.txt"), err);
-    ASSERT_TRUE(
-        wait_until([&] { return slurp(err).find("watching 1 folder") != std::string::npos; }, 20))
-        << slurp(err);
-
-    // A file gone before it could be read is reported, and the watch goes on.
-    put(dir_.file("gone.tmp"), insole_bytes(1000, 1));
-    ASSERT_EQ(rename(dir_.file("gone.tmp").c_str(), dir_.file("in/gone.stl").c_str()), 0);
-    ASSERT_EQ(unlink(dir_.file("in/gone.stl").c_str()), 0);
-    EXPECT_TRUE(wait_until(
-        [&] { return slurp(err).find("gone.stl: cannot open") != std::string::npos; }, 20))
-        << slurp(err);
-
-    // Written in slow chunks by one writer, then finished by a second one
-    // that opened the file before the first closed it: the first close is
-    // no sign of a complete file.
-    const std::string model = insole_bytes(20000, 4), path = dir_.file("in/slow.stl");
-    const int first = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const std::size_t chunk = model.size() / 8;
-    for (int k = 0; k < 4; ++k) {
-        ASSERT_EQ(write(first, model.data() + k * chunk, chunk), static_cast<ssize_t>(chunk));
-        pause_ms(250);
-    }
-    const int second = open(path.c_str(), O_WRONLY);
-    close(first);
-    pause_ms(600);
-    EXPECT_FALSE(exists(dir_.file("out/slow.bmp"))) << "read while a writer had it open";
-    ASSERT_EQ(pwrite(second, model.data() + 4 * chunk, model.size() - 4 * chunk, 4 * chunk),
-              static_cast<ssize_t>(model.size() - 4 * chunk));
-    pause_ms(300);
-    EXPECT_FALSE(exists(dir_.file("out/slow.bmp")));
-    close(second);
-    // A file moved in whole is taken too.
-    put(dir_.file("moved.tmp"), insole_bytes(3000, 5));
-    ASSERT_EQ(rename(dir_.file("moved.tmp").c_str(), dir_.file("in/moved.STL").c_str()), 0);
-
-    EXPECT_TRUE(wait_until(
-        [&] { return exists(dir_.file("out/slow.bmp")) && exists(dir_.file("out/moved.bmp")); },
-        20))
-        << slurp(err);
-    pause_ms(500);  // time for a second, wrong conversion
-    kill(pid, SIGTERM);
-    EXPECT_EQ(wait_for(pid), 1) << "the gone file failed: " << slurp(err);
-    const std::string log = slurp(err);
-    EXPECT_EQ(count_lines_with(log, "slow.stl -> "), 1) << log;
-    EXPECT_EQ(count_lines_with(log, "moved.STL -> "), 1) << log;
-    EXPECT_EQ(count_lines_with(log, "slow.stl: "), 0) << "no failure: " << log;
-    EXPECT_EQ(files_in(dir_.file("out")), (std::vector<std::string>{"moved.bmp", "slow.bmp"}));
-    EXPECT_EQ(files_in(dir_.file("in")), (std::vector<std::string>{"moved.STL", "slow.stl"}));
-    EXPECT_EQ(count_lines_with(slurp(report), ",converted,"), 2) << slurp(report);
-    EXPECT_EQ(count_lines_with(slurp(report), "gone.stl,"), 1) << slurp(report);
-    EXPECT_EQ(files_in(dir_.path()),
-              (std::vector<std::string>{"err", "in", "out", "out.txt", "report.csv"}));
+    // --strict: a re-scanned tall model fails and keeps no image; its old
+    // one stays, named out of date. Sound files are up to date and skipped.
+    const std::string old_tall = slurp(dir_.file("out/tall.bmp"));
+    const timespec later[2] = {{time(nullptr) + 100, 0}, {time(nullptr) + 100, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir_.file("in/tall.stl").c_str(), later, 0), 0);
+    const Batch_Run strict = run_batch({"--strict", "-o", out, dir_.file("in")});
+    EXPECT_EQ(strict.status, 1) << strict.err;
+    EXPECT_EQ(strict.lines_with("tall.stl: not written (--strict): it has warnings: " +
+                                std::to_string(clipped) + " pixels clipped"),
+              1)
+        << strict.err;
+    EXPECT_EQ(strict.lines_with("is older than its input (out of date)"), 1) << strict.err;
+    EXPECT_EQ(strict.lines_with("converted 0, skipped 3, failed 2"), 1) << strict.err;
+    EXPECT_TRUE(slurp(dir_.file("out/tall.bmp")) == old_tall);
 }
 
 }  // namespace

@@ -10,10 +10,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/insole_model.h"
@@ -98,3 +101,14 @@ inline std::vector<std::string> files_in(const std::string& dir) {
 inline std::string insole_bytes(std::size_t facets, unsigned variant) {
     return stl_bytes::binary(insole_model(facets, variant));
 }
+
+inline bool wait_until(const std::function<bool()>& done, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+inline void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

@@ -107,6 +107,8 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     put(dir_.file("in/good.stl"), good);
     put(dir_.file("in/upper.STL"), stl_bytes::ascii(insole_model(500, 2)));
     put(dir_.file("in/notes.txt"), "not a model and not named like one");
+    put(dir_.file("in/.tmp-good.stl"), good);  // a copy tool's temporary
+    put(dir_.file("in/.stl"), good);
     put(dir_.file("in/x.stl"), insole_bytes(2000, 1));  // the same output name as x.STL
     put(dir_.file("in/x.STL"), insole_bytes(2000, 2));
     put(dir_.file("in/sub/below.Stl"), insole_bytes(2000, 3));
@@ -122,6 +124,7 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
           "converted 3, skipped 0, failed 11"})
         EXPECT_EQ(r.lines_with(line), 1) << line << "\n" << r.err;
     EXPECT_EQ(r.lines_with("notes.txt"), 0) << "a folder gives only its *.stl files";
+    EXPECT_EQ(r.lines_with("/."), 0) << "nor names beginning with a dot";
     EXPECT_EQ(r.lines_with("good.stl: "), 0) << r.err;
     EXPECT_TRUE(r.out.empty()) << "console lines only with --verbose: " << r.out;
     // The good ones and nothing else: no picture for a bad file, no temporary.
@@ -145,6 +148,20 @@ TEST_F(Batch, RerunSkipsAndOverwriteReplaces) {
     EXPECT_EQ(again.lines_with("m.stl: skipped"), 1) << again.err;
     EXPECT_EQ(again.lines_with("converted 0, skipped 1, failed 0"), 1) << again.err;
     EXPECT_EQ(slurp(dir_.file("m.bmp")), "older picture");
+    // A re-scan delivered with its old time kept (cp -p, mv) is newer all the same.
+    const timespec long_ago[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir_.file("m.stl").c_str(), long_ago, 0), 0);
+    EXPECT_EQ(run_batch({dir_.file("m.stl")}).lines_with("converted 1, skipped 0"), 1);
+    EXPECT_TRUE(slurp(dir_.file("m.bmp")) == first);
+    put(dir_.file("m.bmp"), "older picture");
+    {  // a file some process still writes fails at once, with no image
+        const int writer = open(dir_.file("m.stl").c_str(), O_WRONLY | O_APPEND);
+        const Batch_Run busy = run_batch({"--overwrite", dir_.file("m.stl")});
+        close(writer);
+        EXPECT_EQ(busy.status, 1);
+        EXPECT_EQ(busy.lines_with("m.stl: still being written"), 1) << busy.err;
+        EXPECT_EQ(slurp(dir_.file("m.bmp")), "older picture");
+    }
 
     const Batch_Run forced = run_batch({"--verbose", "--overwrite", dir_.file("m.stl")}, ":97");
     EXPECT_EQ(forced.status, 0) << forced.err;

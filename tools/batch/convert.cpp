@@ -87,7 +87,7 @@ Model_Converter::Model_Converter() : view_(std::make_unique<View_State>()) {
 Model_Converter::~Model_Converter() = default;
 
 Conversion Model_Converter::convert(const std::string& input, const std::string& output,
-                                    const std::vector<Rotation>& rotations) {
+                                    const std::vector<Rotation>& rotations, bool strict) {
     Conversion result;
     std::uint64_t size = 0;
     unsigned char head[stl_check::kHeadSize] = {};
@@ -156,6 +156,11 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
     result.real_length = height_map::real_length(range, view.depth_extent);
     result.quality = assess_capture(view);
     view.triangles = {};
+    if (strict && (result.quality.any() || !result.warnings.empty())) {
+        result.held_back = true;
+        result.status = Status::failed("not written (--strict): it has warnings");
+        return result;
+    }
     result.status = write_bmp(output, view.image_header);
     return result;
 }

@@ -21,6 +21,7 @@ struct Conversion {
     const char* form = "";     // "binary" or "ascii" once the first bytes are known
     double real_length = 0.0;  // the "real length" line's value
     height_map::Quality quality;
+    bool held_back = false;  // strict: not written because of warnings
 };
 
 // The window's Save without the window, for one model after another: read
@@ -36,8 +37,10 @@ public:
     Model_Converter(const Model_Converter&) = delete;
     Model_Converter& operator=(const Model_Converter&) = delete;
 
+    // With strict, a model with any warning (the capture's losses, the
+    // reader's damage lines) fails and its image is not written.
     Conversion convert(const std::string& input, const std::string& output,
-                       const std::vector<Rotation>& rotations);
+                       const std::vector<Rotation>& rotations, bool strict);
 
 private:
     std::unique_ptr<View_State> view_;  // about 1.6 MB: not on a worker's stack

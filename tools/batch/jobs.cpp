@@ -18,21 +18,13 @@ bool has_stl_extension(const fs::path& p) {
     return ext == ".stl";
 }
 
-// A name to compare paths by: a model reached twice (through "." or a
-// link) is one model, and two outputs that are one file collide.
-std::string identity_of(const fs::path& p) {
-    std::error_code ec;
-    const fs::path c = fs::weakly_canonical(p, ec);
-    return ec ? fs::absolute(p).lexically_normal().string() : c.string();
-}
-
 void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& found,
                  std::vector<Job_Failure>& failures) {
     std::error_code ec;
     const auto options = fs::directory_options::skip_permission_denied;
     auto consider = [&](const fs::directory_entry& e) {
         std::error_code type_ec;
-        if (has_stl_extension(e.path()) && e.is_regular_file(type_ec))
+        if (is_scan_name(e.path().filename().string()) && e.is_regular_file(type_ec))
             found.push_back(e.path().string());
     };
     if (recursive) {
@@ -48,6 +40,17 @@ void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& 
 
 }  // namespace
 
+bool is_scan_name(const std::string& name) {
+    return name.size() > 4 && name[0] != '.' && has_stl_extension(name);
+}
+
+std::string identity_of(const std::string& path) {
+    std::error_code ec;
+    const fs::path p(path);
+    const fs::path c = fs::weakly_canonical(p, ec);
+    return ec ? fs::absolute(p).lexically_normal().string() : c.string();
+}
+
 std::string output_path_for(const std::string& input, const std::string& output_dir) {
     const fs::path in(input);
     std::string name = in.filename().string();
@@ -57,32 +60,35 @@ std::string output_path_for(const std::string& input, const std::string& output_
     return (dir / name).string();
 }
 
+std::string collision_reason(const std::string& output, const std::string& owner) {
+    return "not converted: its output \"" + output + "\" is also that of \"" + owner + "\"";
+}
+
 Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
                      const std::string& output_dir) {
     Job_List list;
-    std::vector<std::string> models;
+    std::vector<std::pair<std::string, bool>> models;  // path, named outright
     for (const std::string& input : inputs) {
         std::error_code ec;
         if (fs::is_directory(input, ec)) {
             std::vector<std::string> found;
             list_folder(input, recursive, found, list.failures);
             std::sort(found.begin(), found.end());
-            models.insert(models.end(), found.begin(), found.end());
+            for (std::string& f : found) models.emplace_back(std::move(f), false);
         } else {
-            models.push_back(
-                input);  // a file named outright, whatever its name; the reader judges it
+            // A file named outright, whatever its name; the reader judges it.
+            models.emplace_back(input, true);
         }
     }
     std::set<std::string> seen_inputs;
     std::map<std::string, std::string> claimed;  // output identity -> the model that claimed it
-    for (const std::string& model : models) {
+    for (const auto& [model, named] : models) {
         if (!seen_inputs.insert(identity_of(model)).second) continue;
-        Job job{model, output_path_for(model, output_dir)};
+        Job job{model, output_path_for(model, output_dir), named};
         const auto claim = claimed.emplace(identity_of(job.output), model);
         if (!claim.second) {
-            list.collisions.push_back({model, job.output,
-                                       "not converted: its output \"" + job.output +
-                                           "\" is also that of \"" + claim.first->second + "\""});
+            list.collisions.push_back(
+                {model, job.output, collision_reason(job.output, claim.first->second)});
             continue;
         }
         list.jobs.push_back(std::move(job));

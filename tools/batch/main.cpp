@@ -8,10 +8,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tools/batch/folder_watch.h"
 #include "tools/batch/options.h"
+#include "tools/batch/outcomes.h"
 #include "tools/batch/report.h"
 #include "tools/batch/runner.h"
 #include "tools/batch/watch.h"
@@ -36,17 +39,27 @@ int main(int argc, char** argv) {
     Options options;
     const int usage = parse_command_line(argc, argv, options);
     if (usage >= 0) return usage;
+    catch_signals();
 
-    std::vector<Report_Row> rows;
-    Tally tally;
-    bool ok = run_first_pass(options, rows, tally);
-    if (ok && options.watch && stop_signal() == 0) {
-        watch_folders(options, rows, tally);
-        std::fprintf(stderr, "stopped: converted %zu, skipped %zu, failed %zu in all\n",
-                     tally.converted, tally.skipped, tally.failed);
+    // Watching starts before the first pass, so that what arrives during
+    // it is converted too.
+    std::unique_ptr<Folder_Watch> folders;
+    if (options.watch) {
+        folders = std::make_unique<Folder_Watch>(options);
+        if (!folders->error().empty()) {
+            std::fprintf(stderr, "veltrim-batch: cannot watch: %s\n", folders->error().c_str());
+            return 1;
+        }
+    }
+    Outcomes outcomes;
+    std::vector<Job> deferred;
+    bool ok = run_first_pass(options, outcomes, folders ? &deferred : nullptr);
+    if (ok && folders && stop_signal() == 0) {
+        ok = watch_folders(options, *folders, deferred, outcomes);
+        std::fprintf(stderr, "stopped: %s in all\n", tally_text(outcomes.tally()).c_str());
     }
     if (!options.report.empty()) {
-        const Status written = write_report(options.report, rows);
+        const Status written = write_report(options.report, outcomes.rows());
         if (!written) {
             std::fprintf(stderr, "%s: %s\n", options.report.c_str(), written.reason().c_str());
             ok = false;
@@ -58,5 +71,5 @@ int main(int argc, char** argv) {
         std::signal(sig, SIG_DFL);
         std::raise(sig);
     }
-    return ok && tally.failed == 0 ? 0 : 1;
+    return ok && outcomes.tally().failed == 0 ? 0 : 1;
 }

@@ -59,7 +59,8 @@ int parse_command_line(int argc, char** argv, Options& options) {
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
     app.add_flag("--overwrite", options.overwrite,
-                 "Replace existing BMP files instead of skipping them");
+                 "Convert every file, also when its BMP is up to date (at least as new as the "
+                 "input); needed to redo images after changing --rotate");
     app.add_flag("-v,--verbose", options.verbose,
                  "Print the reader's and the conversion's console lines for every file");
     app.add_option("--rotate", rotate,
@@ -67,16 +68,24 @@ int parse_command_line(int argc, char** argv, Options& options) {
                    "degrees about the model's own axes through the middle of its bounds, in the "
                    "given order (a Z-up scan takes x:-90)")
         ->type_name("AXIS:DEG[,AXIS:DEG...]");
+    app.add_flag("--strict", options.strict,
+                 "Count a file with any warning (clipped, cut, below the plate, an empty "
+                 "capture, a damaged file) as failed and write no image for it");
     app.add_option("--report", options.report,
                    "Write a CSV report, one row per input, when the run ends")
         ->type_name("FILE");
     app.add_flag("--watch", options.watch,
-                 "After the first pass, keep converting every *.stl that is closed after "
-                 "writing or moved into the given folders, until SIGINT or SIGTERM");
+                 "Keep running and convert every *.stl that is closed after writing, moved, "
+                 "linked or copied into the given folders (with -r, also new subfolders), once "
+                 "no process writes it, until SIGINT, SIGTERM or SIGHUP; files still being "
+                 "written at the start wait for their writer");
     app.set_version_flag("--version", std::string("veltrim-batch ") + VELTRIM_VERSION);
     app.footer(
-        "Exit status: 0 when every file was converted or skipped, 1 when any failed, 2 for a "
-        "usage error.");
+        "A folder gives its *.stl files (any case) except names beginning with \".\". An "
+        "existing BMP at least as new as its input is skipped; an older one is converted "
+        "again. Without --watch, a file still open for writing fails (\"still being "
+        "written\").\n\nExit status: 0 when every file's latest outcome was converted or "
+        "skipped, 1 when any failed, 2 for a usage error.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

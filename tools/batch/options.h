@@ -20,6 +20,7 @@ struct Options {
     bool overwrite = false;
     bool verbose = false;
     bool watch = false;
+    bool strict = false;  // a file with any warning fails and gets no image
     unsigned jobs = 0;
 };
 

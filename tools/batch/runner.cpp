@@ -1,6 +1,7 @@
 #include "tools/batch/runner.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -9,9 +10,11 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "heightmap/sizes.h"
+#include "tools/batch/file_state.h"
 #include "view/offscreen_context.h"
 
 namespace {
@@ -40,6 +43,21 @@ std::string fixed(double value) {
     return text;
 }
 
+// The warnings of a converted model in one line: what the capture lost and
+// what the reader worked around.
+std::string warning_text(const Conversion& c) {
+    std::string text = height_map::describe(c.quality);
+    std::size_t at = 0;
+    for (std::size_t end; (end = c.warnings.find('\n', at)) != std::string::npos; at = end + 1)
+        text += (text.empty() ? "" : "; ") + c.warnings.substr(at, end - at);
+    return text;
+}
+
+bool gone(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
 struct Run {
     Run(const std::vector<Job>& j, const Options& o, Progress& p)
         : jobs(j), options(o), progress(p), rows(j.size()) {}
@@ -47,10 +65,8 @@ struct Run {
     const std::vector<Job>& jobs;
     const Options& options;
     Progress& progress;
-    std::vector<Report_Row> rows;  // one per job, filled by whichever worker took it
+    std::vector<std::optional<Report_Row>> rows;  // one per job, by whichever worker took it
     std::atomic<std::size_t> next{0};
-    std::mutex tally_mutex;
-    Tally tally;
     std::mutex egl_mutex;  // EGL display set-up and tear-down, one thread at a time
     std::string context_error;
 };
@@ -67,14 +83,39 @@ void work(Run& run) {
     while (context->ok() && g_signal == 0) {
         const std::size_t k = run.next++;
         if (k >= run.jobs.size()) break;
-        Tally mine;
-        run.rows[k] = convert_job(converter, run.jobs[k], run.options, run.progress, mine);
-        std::lock_guard<std::mutex> lock(run.tally_mutex);
-        run.tally.converted += mine.converted;
-        run.tally.failed += mine.failed;
+        run.rows[k] = convert_job(converter, run.jobs[k], run.options, run.progress);
     }
     std::lock_guard<std::mutex> lock(run.egl_mutex);
     context.reset();
+}
+
+// Sorts the listed jobs into those to convert now, skips, and files still
+// being written, which fail or wait for the watch.
+std::vector<Job> jobs_to_convert(const Options& options, const Job_List& list, Outcomes& outcomes,
+                                 std::vector<Job>* deferred) {
+    std::vector<Job> todo;
+    for (const Job& job : list.jobs) {
+        if (!options.overwrite && output_up_to_date(job.input, job.output)) {
+            outcomes.record(skipped_row(job), true);
+            continue;
+        }
+        const Writer writer = open_for_writing(job.input);
+        if (deferred != nullptr && writer != Writer::None) {
+            // The watch takes it once its writer has closed it (or, where
+            // that cannot be told, once it has stayed the same a while).
+            if (writer == Writer::Busy)
+                std::fprintf(stderr, "%s: still being written; converted once it is closed\n",
+                             job.input.c_str());
+            deferred->push_back(job);
+        } else if (writer == Writer::Busy) {
+            const std::string why = "still being written: another process has it open for writing";
+            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), why.c_str());
+            outcomes.record(unconverted_row(job.input, job.output, "failed", why), true);
+        } else {
+            todo.push_back(job);
+        }
+    }
+    return todo;
 }
 
 }  // namespace
@@ -84,8 +125,7 @@ void catch_signals() {
     sa.sa_handler = on_signal;
     sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
 }
 
 int stop_signal() { return g_signal.load(); }
@@ -100,17 +140,33 @@ Report_Row unconverted_row(const std::string& input, const std::string& output, 
     return row;
 }
 
-Report_Row convert_job(Model_Converter& converter, const Job& job, const Options& options,
-                       Progress& progress, Tally& tally) {
+Report_Row skipped_row(const Job& job) {
+    const std::string why =
+        "\"" + job.output + "\" is up to date (--overwrite converts it again anyway)";
+    std::fprintf(stderr, "%s: skipped: %s\n", job.input.c_str(), why.c_str());
+    return unconverted_row(job.input, job.output, "skipped", why);
+}
+
+std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job,
+                                      const Options& options, Progress& progress) {
     progress.started(job.input);
     Conversion c;
     try {
-        c = converter.convert(job.input, job.output, options.rotations);
+        c = converter.convert(job.input, job.output, options.rotations, options.strict);
     } catch (const std::exception& e) {  // a model too large for memory, say
         c.status = Status::failed(std::string("cannot convert: ") + e.what());
     }
     const bool ok = c.status.is_ok();
-    const std::string quality = height_map::describe(c.quality);
+    if (!ok && !job.named && gone(job.input)) {
+        progress.finished(job.input, job.output, false);
+        progress.print(stderr, job.input + ": gone before it could be read; nothing to do\n");
+        return std::nullopt;
+    }
+    const std::string quality = height_map::describe(c.quality), warnings = warning_text(c);
+    std::string why = c.status.reason();
+    if (c.held_back) why += ": " + warnings;
+    if (!ok && !gone(job.output) && !output_up_to_date(job.input, job.output))
+        why += "; the existing \"" + job.output + "\" is older than its input (out of date)";
     if (options.verbose) {
         progress.print(stdout, job.input + ":\n" + c.console);
         if (!c.warnings.empty()) progress.print(stderr, prefixed(job.input, c.warnings));
@@ -118,12 +174,11 @@ Report_Row convert_job(Model_Converter& converter, const Job& job, const Options
         progress.print(stderr, prefixed(job.input + ": warning", c.warnings));
     }
     if (ok && !quality.empty()) progress.print(stderr, job.input + ": WARNING: " + quality + "\n");
-    if (!ok) progress.print(stderr, job.input + ": " + c.status.reason() + "\n");
-    ++(ok ? tally.converted : tally.failed);
+    if (!ok) progress.print(stderr, job.input + ": " + why + "\n");
     progress.finished(job.input, job.output, ok);
 
-    Report_Row row = unconverted_row(job.input, job.output, ok ? "converted" : "failed",
-                                     ok ? quality : c.status.reason());
+    Report_Row row =
+        unconverted_row(job.input, job.output, ok ? "converted" : "failed", ok ? warnings : why);
     row.form = c.form;
     if (c.read) row.facets = std::to_string(c.facets);
     if (ok) {
@@ -135,7 +190,7 @@ Report_Row convert_job(Model_Converter& converter, const Job& job, const Options
     return row;
 }
 
-bool run_first_pass(const Options& options, std::vector<Report_Row>& rows, Tally& tally) {
+bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>* deferred) {
     const auto start = std::chrono::steady_clock::now();
     if (!options.output_dir.empty()) {
         std::error_code ec;
@@ -151,57 +206,42 @@ bool run_first_pass(const Options& options, std::vector<Report_Row>& rows, Tally
     for (const std::vector<Job_Failure>* failures : {&list.failures, &list.collisions})
         for (const Job_Failure& f : *failures) {
             std::fprintf(stderr, "%s: %s\n", f.input.c_str(), f.reason.c_str());
-            rows.push_back(unconverted_row(f.input, f.output, "failed", f.reason));
-            ++tally.failed;
+            outcomes.record(unconverted_row(f.input, f.output, "failed", f.reason), false);
         }
-
-    std::vector<Job> todo;
-    for (const Job& job : list.jobs) {
-        std::error_code ec;
-        if (!options.overwrite && std::filesystem::exists(job.output, ec)) {
-            const std::string why = "\"" + job.output + "\" exists (--overwrite replaces it)";
-            std::fprintf(stderr, "%s: skipped: %s\n", job.input.c_str(), why.c_str());
-            rows.push_back(unconverted_row(job.input, job.output, "skipped", why));
-            ++tally.skipped;
-        } else {
-            todo.push_back(job);
-        }
-    }
+    const std::vector<Job> todo = jobs_to_convert(options, list, outcomes, deferred);
 
     Progress progress(todo.size(), isatty(STDERR_FILENO) == 1);
     Run run{todo, options, progress};
     const std::size_t workers = std::min<std::size_t>(options.jobs, todo.size());
-    catch_signals();
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work, std::ref(run));
     for (std::thread& t : threads) t.join();
     progress.close();
 
     const std::size_t taken = std::min(run.next.load(), todo.size());
-    tally.converted += run.tally.converted;
-    tally.failed += run.tally.failed;
-    for (std::size_t k = taken; k < todo.size(); ++k) {
-        if (g_signal != 0) {
-            run.rows[k] = unconverted_row(todo[k].input, todo[k].output, "failed", "interrupted");
+    std::size_t converted = 0;
+    for (std::size_t k = 0; k < todo.size(); ++k) {
+        if (k < taken) {
+            if (!run.rows[k]) continue;
+            converted += run.rows[k]->status == "converted";
+            outcomes.record(*run.rows[k], true);
             continue;
         }
-        // No worker could draw: every model left fails for that reason.
-        const std::string why = "no offscreen OpenGL context: " + run.context_error;
-        std::fprintf(stderr, "%s: %s\n", todo[k].input.c_str(), why.c_str());
-        run.rows[k] = unconverted_row(todo[k].input, todo[k].output, "failed", why);
-        ++tally.failed;
+        std::string why = "interrupted";
+        if (g_signal == 0) {  // no worker could draw: every model left fails for that reason
+            why = "no offscreen OpenGL context: " + run.context_error;
+            std::fprintf(stderr, "%s: %s\n", todo[k].input.c_str(), why.c_str());
+        }
+        outcomes.record(unconverted_row(todo[k].input, todo[k].output, "failed", why), true);
     }
     if (g_signal == 0 && taken == todo.size() && !run.context_error.empty())
         std::fprintf(stderr, "veltrim-batch: note: a worker had no OpenGL context (%s)\n",
                      run.context_error.c_str());
-    rows.insert(rows.end(), run.rows.begin(), run.rows.end());
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr, "converted %zu, skipped %zu, failed %zu in %.2f s", tally.converted,
-                 tally.skipped, tally.failed, seconds);
-    if (run.tally.converted > 0)
-        std::fprintf(stderr, " (%.1f files/s)", run.tally.converted / seconds);
+    std::fprintf(stderr, "%s in %.2f s", tally_text(outcomes.tally()).c_str(), seconds);
+    if (converted > 0) std::fprintf(stderr, " (%.1f files/s)", converted / seconds);
     std::fprintf(stderr, "\n");
     if (g_signal != 0)
         std::fprintf(stderr, "interrupted: %zu not converted\n", todo.size() - taken);

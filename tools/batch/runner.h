@@ -1,33 +1,38 @@
 #pragma once
 
-#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/batch/convert.h"
 #include "tools/batch/jobs.h"
 #include "tools/batch/options.h"
+#include "tools/batch/outcomes.h"
 #include "tools/batch/progress.h"
 #include "tools/batch/report.h"
 
-// SIGINT and SIGTERM ask the run to stop: the files in hand finish, so no
-// temporary file is left behind; a second signal ends the program at once.
+// SIGINT, SIGTERM and SIGHUP ask the run to stop: the files in hand finish,
+// so no temporary file is left behind; a second signal ends the program at
+// once.
 void catch_signals();
 int stop_signal();  // the signal that asked to stop, 0 while none did
 
-struct Tally {
-    std::size_t converted = 0, skipped = 0, failed = 0;
-};
-
-// Converts one job with the converter of the calling thread's GL context,
-// prints its lines as a run does, counts it and returns its report row.
-Report_Row convert_job(Model_Converter& converter, const Job& job, const Options& options,
-                       Progress& progress, Tally& tally);
+// Converts one job with the converter of the calling thread's GL context
+// and prints its lines as a run does. Returns its report row, or nothing
+// when a file found in a folder went away before it could be read: that is
+// no failure, just a file that is no longer there.
+std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job,
+                                      const Options& options, Progress& progress);
 
 // The row of a model that was not converted.
 Report_Row unconverted_row(const std::string& input, const std::string& output, const char* status,
                            const std::string& message);
 
-// Every input of the command line, converted with options.jobs workers, one
-// row each in rows. Returns false only when the output folder cannot be made.
-bool run_first_pass(const Options& options, std::vector<Report_Row>& rows, Tally& tally);
+// The skip line and row of a model whose output is up to date.
+Report_Row skipped_row(const Job& job);
+
+// Every input of the command line, converted with options.jobs workers,
+// each outcome recorded. A file still open for writing fails, or with
+// `deferred` is put there for the watch to convert once its writer is done.
+// Returns false only when the output folder cannot be made.
+bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>* deferred);

@@ -2,14 +2,19 @@
 
 #include <vector>
 
+#include "tools/batch/folder_watch.h"
+#include "tools/batch/jobs.h"
 #include "tools/batch/options.h"
-#include "tools/batch/report.h"
-#include "tools/batch/runner.h"
+#include "tools/batch/outcomes.h"
 
-// --watch, after the first pass: converts every *.stl (any case) that is
-// closed after writing or moved into a folder of the command line (with -r,
-// their subfolders as they stand when the watch starts), once no process
-// still has it open for writing, replacing its output. Runs until SIGINT or
-// SIGTERM; the conversion in hand finishes first. Each file's row is added
-// to rows, and the report, if any, is rewritten after each.
-void watch_folders(const Options& options, std::vector<Report_Row>& rows, Tally& tally);
+// --watch, after the first pass: converts every scan that the folder watch
+// reports, once no process still has it open for writing, and the files
+// the first pass left to it (`deferred`, still being written then). A file
+// of a closing or moving event is converted whatever its output; one found
+// by listing a folder again follows the first pass's rule (an output that
+// is up to date is skipped). Runs until SIGINT, SIGTERM or SIGHUP; the
+// conversion in hand finishes first. Each outcome replaces the file's
+// earlier one, and the report, if any, is rewritten after each. Returns
+// false when no conversion could be set up at all.
+bool watch_folders(const Options& options, Folder_Watch& folders, const std::vector<Job>& deferred,
+                   Outcomes& outcomes);

@@ -1,0 +1,121 @@
+// veltrim-batch --watch as a scanner's folder sees it all day, with no
+// display: every way a file arrives, and folders that change under it.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "batch/batch_run.h"
+
+namespace {
+
+class Batch_Watch : public ::testing::Test {
+protected:
+    void start(const std::vector<std::string>& args) {
+        pid_ = start_batch(args, dir_.file("out.txt"), dir_.file("err"));
+        ASSERT_TRUE(wait_for_line("watching ")) << log();
+    }
+    std::string log() const { return slurp(dir_.file("err")); }
+    bool wait_for_line(const std::string& text, int n = 1) const {
+        return wait_until([&] { return count_lines_with(log(), text) >= n; }, 30);
+    }
+    bool wait_for_files(const std::vector<std::string>& names) const {
+        return wait_until(
+            [&] {
+                for (const std::string& name : names)
+                    if (!exists(dir_.file(name))) return false;
+                return true;
+            },
+            30);
+    }
+    int stop() {
+        pause_ms(500);  // time for a second, wrong conversion
+        kill(pid_, SIGTERM);
+        return wait_for(pid_);
+    }
+    void make_dirs(const std::vector<std::string>& names) {
+        for (const std::string& name : names) ASSERT_EQ(mkdir(dir_.file(name).c_str(), 0755), 0);
+    }
+
+    Temp_Dir dir_;
+    pid_t pid_ = -1;
+};
+
+// Written in slow chunks, held by two writers, closed and appended to,
+// copied under a temporary name, linked in, moved in, or gone at once; a
+// FIFO among them holds nothing up. Each ends converted from its whole
+// file, the log and the report keep the latest outcome, and the watch
+// ends with status 0 although one file failed on the way.
+TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
+    make_dirs({"in", "ref"});
+    const std::string model = insole_bytes(20000, 4), report = dir_.file("report.csv");
+    const std::size_t half = model.size() / 2;
+    put(dir_.file("ref/whole.stl"), model);
+    ASSERT_EQ(run_batch({dir_.file("ref/whole.stl")}).status, 0);
+    const std::string whole = slurp(dir_.file("ref/whole.bmp"));
+    // Open for writing when the watch starts: the first pass leaves it to the watch.
+    const int held = open(dir_.file("in/held.stl").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(write(held, model.data(), half), static_cast<ssize_t>(half));
+    start({"--watch", "--report", report, "-o", dir_.file("out"), dir_.file("in")});
+    EXPECT_EQ(count_lines_with(log(), "held.stl: still being written; converted once"), 1);
+    ASSERT_EQ(mkfifo(dir_.file("in/p.stl").c_str(), 0644), 0);
+
+    put(dir_.file("gone.tmp"), model);
+    ASSERT_EQ(rename(dir_.file("gone.tmp").c_str(), dir_.file("in/gone.stl").c_str()), 0);
+    ASSERT_EQ(unlink(dir_.file("in/gone.stl").c_str()), 0);
+    EXPECT_TRUE(wait_for_line("gone.stl: gone before it could be read")) << log();
+    ASSERT_EQ(write(held, model.data() + half, model.size() - half),
+              static_cast<ssize_t>(model.size() - half));
+    close(held);
+
+    // A second writer opened it before the first closed: that close is no sign.
+    const std::string slow = dir_.file("in/slow.stl");
+    const int first = open(slow.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_EQ(write(first, model.data(), half), static_cast<ssize_t>(half));
+    const int second = open(slow.c_str(), O_WRONLY);
+    close(first);
+    pause_ms(600);
+    EXPECT_FALSE(exists(dir_.file("out/slow.bmp"))) << "read while a writer had it open";
+    ASSERT_EQ(pwrite(second, model.data() + half, model.size() - half, half),
+              static_cast<ssize_t>(model.size() - half));
+    close(second);
+
+    // Closed half written (and failing), then opened again to append the rest.
+    put(dir_.file("in/append.stl"), model.substr(0, half));
+    EXPECT_TRUE(wait_for_line("append.stl: not an STL file (truncated")) << log();
+    std::ofstream(dir_.file("in/append.stl"), std::ios::binary | std::ios::app) << model.substr(half);
+
+    put(dir_.file("in/.tmp-scan.stl"), model);
+    ASSERT_EQ(rename(dir_.file("in/.tmp-scan.stl").c_str(), dir_.file("in/scan.stl").c_str()), 0);
+    put(dir_.file("elsewhere.stl"), model);
+    ASSERT_EQ(link(dir_.file("elsewhere.stl").c_str(), dir_.file("in/hard.stl").c_str()), 0);
+    ASSERT_EQ(symlink(dir_.file("elsewhere.stl").c_str(), dir_.file("in/soft.stl").c_str()), 0);
+    put(dir_.file("moved.tmp"), model);
+    ASSERT_EQ(rename(dir_.file("moved.tmp").c_str(), dir_.file("in/moved.STL").c_str()), 0);
+
+    const std::vector<std::string> names = {"held", "slow", "append", "scan",
+                                            "hard", "soft", "moved"};
+    std::vector<std::string> bmps;
+    for (const std::string& name : names) bmps.push_back("out/" + name + ".bmp");
+    EXPECT_TRUE(wait_for_files(bmps)) << log();
+    EXPECT_EQ(stop(), 0) << "every file's latest outcome is converted: " << log();
+    const std::string text = log(), rows = slurp(report);
+    for (const std::string& name : names) {
+        const std::string bmp = slurp(dir_.file("out/" + name + ".bmp"));
+        EXPECT_TRUE(bmp == whole) << name << " was not converted from its whole file";
+        EXPECT_EQ(count_lines_with(text, "/" + name + ".stl -> ") +
+                      count_lines_with(text, "/" + name + ".STL -> "),
+                  1)
+            << name << " converted once: " << text;
+        EXPECT_EQ(count_lines_with(rows, "/" + name + "."), 1) << rows;
+    }
+    EXPECT_EQ(count_lines_with(text, "slow.stl: "), 0) << "no failure: " << text;
+    EXPECT_EQ(count_lines_with(text, ".tmp-scan"), 0) << text;
+    EXPECT_EQ(count_lines_with(text, "p.stl"), 0) << text;
+    EXPECT_EQ(count_lines_with(rows, ",converted,"), 7) << rows;
+    EXPECT_EQ(count_lines_with(rows, ","), 8) << "a header and one row a file: " << rows;
+}
+
+}  // namespace
