@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sys/stat.h>
 
 #include "batch/batch_run.h"
@@ -116,6 +117,87 @@ TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
     EXPECT_EQ(count_lines_with(text, "p.stl"), 0) << text;
     EXPECT_EQ(count_lines_with(rows, ",converted,"), 7) << rows;
     EXPECT_EQ(count_lines_with(rows, ","), 8) << "a header and one row a file: " << rows;
+}
+
+// Lowers the kernel's event queue for the watches made while it lives, so
+// that a burst of files overflows it. Needs root; false without.
+class Small_Event_Queue {
+public:
+    Small_Event_Queue() {
+        std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> saved_;
+        std::ofstream out("/proc/sys/fs/inotify/max_queued_events");
+        ok_ = saved_ > 0 && static_cast<bool>(out << 16 << std::flush);
+    }
+    ~Small_Event_Queue() {
+        if (ok_) std::ofstream("/proc/sys/fs/inotify/max_queued_events") << saved_;
+    }
+    bool ok() const { return ok_; }
+
+private:
+    long saved_ = 0;
+    bool ok_ = false;
+};
+
+// Arrivals during the first pass, a restart with out-of-date images, new
+// and moved-in subfolders (-r), a watched folder removed and made again,
+// the output folder removed, a name collision, and an overflowing queue.
+TEST_F(Batch_Watch, FoldersThatChangeUnderTheWatchAreFollowed) {
+    namespace fs = std::filesystem;
+    make_dirs({"a", "b", "out", "x"});
+    const std::string big = insole_bytes(200000, 1), small = insole_bytes(500, 2);
+    for (int k = 0; k < 6; ++k) put(dir_.file("a/big" + std::to_string(k) + ".stl"), big);
+    put(dir_.file("a/fresh.stl"), small);
+    put(dir_.file("a/stale.stl"), small);
+    put(dir_.file("out/fresh.bmp"), "up to date");
+    put(dir_.file("out/stale.bmp"), "out of date");
+    const timespec long_ago[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir_.file("out/stale.bmp").c_str(), long_ago, 0), 0);
+
+    std::unique_ptr<Small_Event_Queue> queue = std::make_unique<Small_Event_Queue>();
+    const bool overflows = queue->ok();
+    pid_ = start_batch({"--watch", "-r", "-j", "1", "-o", dir_.file("out"), dir_.file("a"),
+                        dir_.file("b")},
+                       dir_.file("out.txt"), dir_.file("err"));
+    ASSERT_TRUE(wait_for_line("[1/7]")) << log();
+    kill(pid_, SIGSTOP);
+    const bool first_pass_running = count_lines_with(log(), "watching ") == 0;
+    put(dir_.file("a/during.stl"), small);
+    kill(pid_, SIGCONT);
+    ASSERT_TRUE(first_pass_running) << "the first pass ended too soon: " << log();
+    ASSERT_TRUE(wait_for_line("watching 2 folders")) << log();
+    queue.reset();
+    EXPECT_EQ(count_lines_with(log(), "fresh.stl: skipped: "), 1) << log();
+    EXPECT_EQ(slurp(dir_.file("out/fresh.bmp")), "up to date");
+
+    put(dir_.file("b/big0.stl"), small);  // a/big0.stl owns out/big0.bmp
+    ASSERT_EQ(mkdir(dir_.file("a/sub").c_str(), 0755), 0);
+    put(dir_.file("a/sub/made.stl"), small);
+    put(dir_.file("x/moved.stl"), small);
+    ASSERT_EQ(rename(dir_.file("x").c_str(), dir_.file("a/x").c_str()), 0);
+    EXPECT_TRUE(wait_for_line("b/big0.stl: not converted: its output")) << log();
+    fs::remove_all(dir_.file("b"));
+    EXPECT_TRUE(wait_for_line("b: the watched folder is gone")) << log();
+    make_dirs({"new_b"});
+    put(dir_.file("new_b/back.stl"), small);
+    ASSERT_EQ(rename(dir_.file("new_b").c_str(), dir_.file("b").c_str()), 0);
+    EXPECT_TRUE(wait_for_line("b: the watched folder is back")) << log();
+    EXPECT_TRUE(wait_for_files({"out/during.bmp", "out/stale.bmp", "out/made.bmp",
+                                "out/moved.bmp", "out/back.bmp"}))
+        << log();
+    EXPECT_EQ(slurp(dir_.file("out/big0.bmp")), slurp(dir_.file("out/big5.bmp")));
+
+    fs::remove_all(dir_.file("out"));
+    put(dir_.file("b/again.stl"), small);
+    EXPECT_TRUE(wait_for_files({"out/again.bmp"})) << "the output folder is made again";
+    if (overflows) {  // the queue holds 16 events: 40 files' closes overflow it
+        kill(pid_, SIGSTOP);
+        for (int k = 0; k < 40; ++k) put(dir_.file("a/q" + std::to_string(k) + ".stl"), small);
+        kill(pid_, SIGCONT);
+        EXPECT_TRUE(wait_for_line("too many events at once; listing the folders again")) << log();
+        EXPECT_TRUE(wait_for_files({"out/q0.bmp", "out/q39.bmp"})) << log();
+        EXPECT_EQ(count_lines_with(log(), "skipped: "), 1) << "nothing done is done again";
+    }
+    EXPECT_EQ(stop(), 1) << "the collision is b/big0.stl's latest outcome: " << log();
 }
 
 }  // namespace

@@ -21,6 +21,10 @@ std::string Outcomes::claimant(const std::string& input, const std::string& outp
     return std::filesystem::is_regular_file(claim->second, ec) ? claim->second : "";
 }
 
+bool Outcomes::known(const std::string& input) const {
+    return row_of_.count(identity_of(input)) > 0;
+}
+
 Tally Outcomes::tally() const {
     Tally t;
     for (const Report_Row& r : rows_) {

@@ -26,6 +26,9 @@ public:
     // file; empty when there is none.
     std::string claimant(const std::string& input, const std::string& output) const;
 
+    // Whether input has an outcome already.
+    bool known(const std::string& input) const;
+
     Tally tally() const;
     const std::vector<Report_Row>& rows() const { return rows_; }
 

@@ -63,7 +63,8 @@ public:
         if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return;  // a FIFO is no scan
         const Job job{path, output_path_for(path, options_.output_dir), p.named};
         if (!p.event && !options_.overwrite && output_up_to_date(job.input, job.output)) {
-            record(skipped_row(job), true);
+            // A listing again finds what the watch has done: no new outcome.
+            if (!outcomes_.known(job.input)) record(skipped_row(job), true);
             return;
         }
         const std::string owner = outcomes_.claimant(job.input, job.output);
