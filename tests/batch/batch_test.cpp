@@ -113,13 +113,15 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     const Names inputs = files_in(dir_.file("in"));
     const std::string out = dir_.file("new/nested");
 
-    Batch_Run r = run_batch({"-j", "2", "-o", out, dir_.file("in"), dir_.file("missing.stl")});
+    ASSERT_EQ(mkfifo(dir_.file("p.stl").c_str(), 0644), 0);  // no writer ever comes
+    Batch_Run r = run_batch(
+        {"-j", "2", "-o", out, dir_.file("in"), dir_.file("missing.stl"), dir_.file("p.stl")});
     EXPECT_EQ(r.status, 1) << r.err;
     for (const auto& [name, bytes, line] : bad)
         EXPECT_EQ(r.lines_with("/" + name + ": " + line), 1) << name << "\n" << r.err;
     for (const char* line :
          {"x.stl: not converted: its output", "missing.stl: cannot open: No such file or directory",
-          "converted 3, skipped 0, failed 11"})
+          "p.stl: cannot open: not a regular file", "converted 3, skipped 0, failed 12"})
         EXPECT_EQ(r.lines_with(line), 1) << line << "\n" << r.err;
     EXPECT_EQ(r.lines_with("notes.txt"), 0) << "a folder gives only its *.stl files";
     EXPECT_EQ(r.lines_with("good.stl: "), 0) << r.err;
