@@ -133,9 +133,11 @@ void mark_below(const Point& a, const Point& b, const Point& c, unsigned char* m
 void count_gray_problems(const unsigned char* gray, Quality& quality) {
     quality.clipped = 0;
     quality.cut = 0;
+    quality.empty = true;
     for (int j = 0; j < kCaptureHeight; ++j)
         for (int i = 0; i < kCaptureWidth; ++i) {
             const unsigned char v = gray[j * kCaptureWidth + i];
+            if (v > 0) quality.empty = false;
             if (v == 255) ++quality.clipped;
             const bool border =
                 i == 0 || j == 0 || i == kCaptureWidth - 1 || j == kCaptureHeight - 1;
@@ -163,6 +165,9 @@ std::string describe(const Quality& q) {
     add(q.clipped, " pixels clipped at 255 (51 units or more above the plate)");
     add(q.cut, " pixels of the model on the capture border (cut off)");
     add(q.below_plate, " pixels with part of the model below the plate (hidden)");
+    if (q.empty)
+        text += std::string(text.empty() ? "" : "; ") +
+                "the capture holds no model pixel (the model lies outside the capture window)";
     return text;
 }
 
