@@ -165,11 +165,12 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
         {{"--rotate", "x", "a.stl"}, "--rotate: \"x\": expected AXIS:DEG, such as x:-90\n"},
         {{"--rotate", "x:-90,w:5", "a.stl"}, "--rotate: \"w:5\": the axis must be x, y or z\n"},
         {{"--watch", "a.stl"}, "--watch: no folder among the inputs\n"}};
-    for (const char* angle : {"0x5A", "inf", "nan", " 90", "90 ", "1e999", ".5", "5.", "1e", "+"})
-        wrong.push_back({{"--rotate", std::string("y:") + angle, "a.stl"},
-                         "--rotate: \"y:" + std::string(angle) +
-                             "\": the angle must be a decimal number of degrees, such as -90 or "
-                             "2.5\n"});
+    for (const std::string& angle :
+         Names{"0x5A", "inf", "nan", " 90", "90 ", "1e999", ".5", "5.", "1e"})
+        wrong.push_back(
+            {{"--rotate", "y:" + angle, "a.stl"},
+             "--rotate: \"y:" + angle +
+                 "\": the angle must be a decimal number of degrees, such as -90 or 2.5\n"});
     std::string steps = "x:1";
     for (int k = 1; k < 65; ++k) steps += ",z:2";
     wrong.push_back({{"--rotate", steps, "a.stl"}, "--rotate: 65 steps; at most 64\n"});
@@ -183,11 +184,9 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
     // Whole turns drop out exactly; 64 steps are still taken.
     Temp_Dir dir;
     put(dir.file("m.stl"), insole_bytes(2000, 1));
-    std::string unturned;
-    std::string whole_turns = "z:720";
+    std::string whole_turns = "z:720", unturned;
     for (int k = 1; k < 64; ++k) whole_turns += ",y:-360";
-    for (const std::string& turn :
-         {std::string("x:0"), std::string("x:360000"), std::string("x:3.6e8"), whole_turns}) {
+    for (const std::string& turn : Names{"x:0", "x:360000", "x:3.6e8", whole_turns}) {
         ASSERT_EQ(run_batch({"--overwrite", "--rotate", turn, dir.file("m.stl")}).status, 0)
             << turn;
         if (unturned.empty()) unturned = slurp(dir.file("m.bmp"));

@@ -168,9 +168,8 @@ int below_by_pixel(const float* t) {
 TEST(Quality, RowSpansCountExactlyThePixelsThePerPixelTestCounts) {
     const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     std::mt19937 random(7);
-    auto uniform = [&](double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(random);
-    };
+    std::uniform_real_distribution<double> unit;
+    auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * unit(random); };
     int counted = 0;
     for (int k = 0; k < 4000; ++k) {
         float t[9];
