@@ -11,12 +11,14 @@ struct Quality {
     int clipped = 0;      // samples at 255: surface 51 units or more above the plate
     int cut = 0;          // model samples on the capture window's border rows and columns
     int below_plate = 0;  // capture pixels over which part of the model lies under the plate
+    bool empty = false;   // no sample above gray 0: the picture shows no model
 
-    bool any() const { return clipped > 0 || cut > 0 || below_plate > 0; }
+    bool any() const { return clipped > 0 || cut > 0 || below_plate > 0 || empty; }
 };
 
-// Clipped and cut samples from the gray levels in readback order (kSamples
-// bytes, rows of kCaptureWidth, the bottom row first).
+// Clipped and cut samples, and whether none is above gray 0, from the gray
+// levels in readback order (kSamples bytes, rows of kCaptureWidth, the
+// bottom row first).
 void count_gray_problems(const unsigned char* gray, Quality& quality);
 
 // Capture pixels under which some facet lies below the plate, the model

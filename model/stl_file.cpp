@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "model/stl_parser.h"
 
@@ -56,11 +58,20 @@ void size_ascii_array(std::vector<Triangle>& triangles, std::size_t first_facet,
 
 Status read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_Bounds& bounds,
                      Stl_Report& report) {
-    std::unique_ptr<std::FILE, File_Closer> file(std::fopen(path, "rb"));
-    if (!file) return Status::failed(std::strerror(errno));
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
+    // come, before the type could be checked.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return Status::failed(std::strerror(errno));
+    std::unique_ptr<std::FILE, File_Closer> file(fdopen(fd, "rb"));
+    if (!file) {
+        const int error = errno;
+        close(fd);
+        return Status::failed(std::strerror(error));
+    }
     struct stat st;
-    if (fstat(fileno(file.get()), &st) != 0) return Status::failed(std::strerror(errno));
+    if (fstat(fd, &st) != 0) return Status::failed(std::strerror(errno));
     if (!S_ISREG(st.st_mode)) return Status::failed("not a regular file");
+    // O_NONBLOCK stays: reads of a regular file never return EAGAIN.
     const std::size_t file_size = static_cast<std::size_t>(st.st_size);
     const std::size_t first_facet = triangles.size();
     Stl_Parser parser(triangles, file_size);

@@ -2,6 +2,7 @@
 // as a user runs them, with no display.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
 #include <functional>
 #include <regex>
@@ -71,12 +72,22 @@ TEST_F(Batch_Options, RotatedZUpModelGivesItsYUpTwinsHeightMap) {
     }
 }
 
-int nonzero_on_border(const cv::Mat& m) {
-    int n = 0;
-    for (int r = 0; r < m.rows; ++r)
-        for (int c = 0; c < m.cols; ++c)
-            n += (r == 0 || c == 0 || r == m.rows - 1 || c == m.cols - 1) && m.at<uchar>(r, c) > 0;
-    return n;
+// Nonzero pixels on the image's left, right, top and bottom edges.
+std::array<int, 4> nonzero_on_edges(const cv::Mat& m) {
+    return {cv::countNonZero(m.col(0)), cv::countNonZero(m.col(m.cols - 1)),
+            cv::countNonZero(m.row(0)), cv::countNonZero(m.row(m.rows - 1))};
+}
+
+// The model with a point facet that moves the middle of its bounds, so the
+// capture, centred there, shows the model `by` units off along x or z.
+Facets off_centre(Facets t, int axis, float by) {
+    float lo = t[0].v[0][axis], hi = lo;
+    for (const Triangle& f : t) lo = std::min(lo, f.v[0][axis]), hi = std::max(hi, f.v[0][axis]);
+    Triangle point = t[0];
+    point.v[0][axis] = by > 0 ? lo - 2 * by : hi - 2 * by;
+    for (int k = 0; k < 3; ++k) point.v[1][k] = point.v[2][k] = point.v[0][k];
+    t.push_back(point);
+    return t;
 }
 
 TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
@@ -87,9 +98,17 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     // lower half of the relief under it once centred.
     put(dir_.file("in/tall.stl"),
         stl_bytes::binary(transformed(normal, [](float* v) { v[1] *= 5; })));
-    put(dir_.file("in/wide.stl"), stl_bytes::binary(transformed(normal, [](float* v) {
-            v[2] *= 2;  // about 230 units across a 150-unit window
-        })));
+    // Each across one edge of the capture window (360 along x, 150 along z).
+    const std::vector<std::pair<std::string, Facets>> off = {{"x_hi", off_centre(normal, 0, 60)},
+                                                             {"x_lo", off_centre(normal, 0, -60)},
+                                                             {"z_hi", off_centre(normal, 2, 45)},
+                                                             {"z_lo", off_centre(normal, 2, -45)}};
+    for (const auto& [name, facets] : off)
+        put(dir_.file("in/" + name + ".stl"), stl_bytes::binary(facets));
+    // Two insoles side by side, far apart: the capture between them is empty.
+    Facets apart = transformed(normal, [](float* v) { v[2] += 200; });
+    for (const Triangle& t : transformed(normal, [](float* v) { v[2] -= 200; })) apart.push_back(t);
+    put(dir_.file("in/apart.stl"), stl_bytes::binary(apart));
     put(dir_.file("in/broken.stl"), "solid x\nfacet normal 0 0 1, no more\n");
     put(dir_.file("in/kept.stl"), insole_bytes(2000, 3));
     ASSERT_EQ(mkdir(dir_.file("out").c_str(), 0755), 0);
@@ -98,40 +117,54 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     const std::string report = dir_.file("report, run 1.csv");
     const Batch_Run r = run_batch({"-o", dir_.file("out"), "--report", report, dir_.file("in")});
     EXPECT_EQ(r.status, 1) << r.err;
-    const cv::Mat tall = image(dir_.file("out/tall.bmp")), wide = image(dir_.file("out/wide.bmp"));
+    const cv::Mat tall = image(dir_.file("out/tall.bmp"));
     ASSERT_FALSE(tall.empty());
-    ASSERT_FALSE(wide.empty());
-    const int clipped = cv::countNonZero(tall == 255), cut = nonzero_on_border(wide);
+    const int clipped = cv::countNonZero(tall == 255);
     ASSERT_GT(clipped, 100) << r.err;
-    ASSERT_GT(cut, 100);
     // The warnings on the console are the report's messages; none for the sound model.
     EXPECT_EQ(r.lines_with("normal.stl: WARNING"), 0) << r.err;
-    EXPECT_EQ(r.lines_with("converted 3 (2 with warnings), skipped 1, failed 1"), 1) << r.err;
+    EXPECT_EQ(r.lines_with("converted 7 (6 with warnings), skipped 1, failed 1"), 1) << r.err;
     EXPECT_EQ(r.lines_with("tall.stl: WARNING: " + std::to_string(clipped) + " pixels clipped"), 1);
-    EXPECT_EQ(r.lines_with("wide.stl: WARNING: " + std::to_string(cut) + " pixels of the"), 1);
+    const std::string empty =
+        "the capture holds no model pixel \\(the model lies outside the "
+        "capture window\\)";
+    EXPECT_EQ(r.lines_with("apart.stl: WARNING: the capture holds no model pixel (the model"), 1);
 
     // Each line of the report by its pattern; group 1 is a real length.
     const std::string in = dir_.file("in/"), out = dir_.file("out/"), len = "([0-9]+\\.[0-9]+)",
                       n = std::to_string(normal.size());
-    const std::vector<std::string> rows = {
+    std::vector<std::string> rows = {
         "input,output,status,facets,form,real length,clipped pixels,cut,below plate,message",
         in + "normal.stl," + out + "normal.bmp,converted," + n + ",ascii," + len + ",0,no,no,",
         in + "tall.stl," + out + "tall.bmp,converted," + n + ",binary," + len + "," +
             std::to_string(clipped) + ",no,yes," + std::to_string(clipped) +
             " pixels clipped at 255 \\(51 units or more above the plate\\); [0-9]+ pixels with "
             "part of the model below the plate \\(hidden\\)",
-        in + "wide.stl," + out + "wide.bmp,converted," + n + ",binary," + len + ",0,yes,no," +
-            std::to_string(cut) + " pixels of the model on the capture border \\(cut off\\)",
+        in + "apart.stl," + out + "apart.bmp,converted," + std::to_string(2 * normal.size()) +
+            ",binary,[^,]*,0,no,no," + empty,
         in + "broken.stl," + out +
             "broken.bmp,failed,0,ascii,,,,,no facets: an ASCII STL without a readable facet",
         in + "kept.stl," + out + "kept.bmp,skipped,,,,,,,\"\"\"" + out +
             "kept.bmp\"\" is up to date \\(--overwrite converts it again anyway\\)\""};
+    // Each edge cut by one model, and by that one alone (so no corner counts twice).
+    std::array<int, 4> edges_cut = {};
+    for (const auto& [name, facets] : off) {
+        const std::array<int, 4> edges = nonzero_on_edges(image(dir_.file("out/" + name + ".bmp")));
+        const std::string cut = std::to_string(edges[0] + edges[1] + edges[2] + edges[3]);
+        EXPECT_EQ(std::count(edges.begin(), edges.end(), 0), 3) << name;
+        for (int e = 0; e < 4; ++e) edges_cut[e] += edges[e] > 0;
+        EXPECT_EQ(r.lines_with(name + ".stl: WARNING: " + cut + " pixels of the"), 1) << r.err;
+        rows.push_back(in + name + ".stl," + out + name + ".bmp,converted," +
+                       std::to_string(normal.size() + 1) + ",binary," + len + ",0,yes,no," + cut +
+                       " pixels of the model on the capture border \\(cut off\\)");
+    }
+    EXPECT_EQ(edges_cut, (std::array<int, 4>{1, 1, 1, 1}));
     // CRLF line ends, the last line's too.
     const std::string text = slurp(report);
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         lines.push_back(text.substr(at, end - at));
-    EXPECT_EQ(lines.size(), 6u) << text;
+    EXPECT_EQ(lines.size(), rows.size()) << text;
     std::vector<double> lengths;
     for (const std::string& row : rows) {
         const std::regex pattern(row);
@@ -144,7 +177,7 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
         }
         EXPECT_EQ(matching, 1) << row << "\n" << text;
     }
-    ASSERT_EQ(lengths.size(), 3u);
+    ASSERT_EQ(lengths.size(), 6u);
     EXPECT_NEAR(lengths[0], 29.6, 3.0) << "normal";
     EXPECT_GT(lengths[1], 51.0) << "tall: the real length passes the clip";
     EXPECT_EQ(files_in(dir_.path()), (std::vector<std::string>{"in", "out", "report, run 1.csv"}))
@@ -162,7 +195,7 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
               1)
         << strict.err;
     EXPECT_EQ(strict.lines_with("is older than its input (out of date)"), 1) << strict.err;
-    EXPECT_EQ(strict.lines_with("converted 0, skipped 3, failed 2"), 1) << strict.err;
+    EXPECT_EQ(strict.lines_with("converted 0, skipped 7, failed 2"), 1) << strict.err;
     EXPECT_TRUE(slurp(dir_.file("out/tall.bmp")) == old_tall);
 }
 

@@ -115,13 +115,15 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     const Names inputs = files_in(dir_.file("in"));
     const std::string out = dir_.file("new/nested");
 
-    Batch_Run r = run_batch({"-j", "2", "-o", out, dir_.file("in"), dir_.file("missing.stl")});
+    ASSERT_EQ(mkfifo(dir_.file("p.stl").c_str(), 0644), 0);  // no writer ever comes
+    Batch_Run r = run_batch(
+        {"-j", "2", "-o", out, dir_.file("in"), dir_.file("missing.stl"), dir_.file("p.stl")});
     EXPECT_EQ(r.status, 1) << r.err;
     for (const auto& [name, bytes, line] : bad)
         EXPECT_EQ(r.lines_with("/" + name + ": " + line), 1) << name << "\n" << r.err;
     for (const char* line :
          {"x.stl: not converted: its output", "missing.stl: cannot open: No such file or directory",
-          "converted 3, skipped 0, failed 11"})
+          "p.stl: cannot open: not a regular file", "converted 3, skipped 0, failed 12"})
         EXPECT_EQ(r.lines_with(line), 1) << line << "\n" << r.err;
     EXPECT_EQ(r.lines_with("notes.txt"), 0) << "a folder gives only its *.stl files";
     EXPECT_EQ(r.lines_with("/."), 0) << "nor names beginning with a dot";
@@ -173,13 +175,22 @@ TEST_F(Batch, RerunSkipsAndOverwriteReplaces) {
 }
 
 TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
-    const std::vector<std::pair<Names, std::string>> wrong = {
+    std::vector<std::pair<Names, std::string>> wrong = {
         {{}, ""},
         {{"--no-such-option", "a.stl"}, ""},
         {{"a.stl", "-o"}, ""},
         {{"--rotate", "x", "a.stl"}, "--rotate: \"x\": expected AXIS:DEG, such as x:-90\n"},
         {{"--rotate", "x:-90,w:5", "a.stl"}, "--rotate: \"w:5\": the axis must be x, y or z\n"},
         {{"--watch", "a.stl"}, "--watch: no folder among the inputs\n"}};
+    for (const std::string& angle :
+         Names{"0x5A", "inf", "nan", " 90", "90 ", "1e999", ".5", "5.", "1e"})
+        wrong.push_back(
+            {{"--rotate", "y:" + angle, "a.stl"},
+             "--rotate: \"y:" + angle +
+                 "\": the angle must be a decimal number of degrees, such as -90 or 2.5\n"});
+    std::string steps = "x:1";
+    for (int k = 1; k < 65; ++k) steps += ",z:2";
+    wrong.push_back({{"--rotate", steps, "a.stl"}, "--rotate: 65 steps; at most 64\n"});
     for (const auto& [args, message] : wrong) {
         const Batch_Run r = run_batch(args);
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(none)" : args[0]);
@@ -187,6 +198,18 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
         EXPECT_EQ(message.empty() ? "" : r.err, message);
     }
     EXPECT_EQ(run_batch({"--version"}).out, "veltrim-batch " VELTRIM_VERSION "\n");
+    // Whole turns drop out exactly; 64 steps are still taken.
+    Temp_Dir dir;
+    put(dir.file("m.stl"), insole_bytes(2000, 1));
+    std::string whole_turns = "z:720", unturned;
+    for (int k = 1; k < 64; ++k) whole_turns += ",y:-360";
+    for (const std::string& turn : Names{"x:0", "x:360000", "x:3.6e8", whole_turns}) {
+        ASSERT_EQ(run_batch({"--overwrite", "--rotate", turn, dir.file("m.stl")}).status, 0)
+            << turn;
+        if (unturned.empty()) unturned = slurp(dir.file("m.bmp"));
+        EXPECT_TRUE(slurp(dir.file("m.bmp")) == unturned) << turn.substr(0, 20);
+    }
+    EXPECT_GT(unturned.size(), 54000u);
 }
 
 }  // namespace

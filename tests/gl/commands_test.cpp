@@ -151,12 +151,15 @@ TEST_F(Commands, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
          "STL file ends inside a facet; that facet was left out\n"
          "1 facets with numbers that cannot be read were left out\n"},
         {"/dev/zero", 0, "/250_test/\nREAD!\n", "~not a regular file"},
+        {dir_.file("fifo.stl"), 0, "/250_test/\nREAD!\n", "~fifo.stl\": not a regular file"},
         {"/tmp/" + std::string(600, 'x'), 0, "READ!\n", "~file name too long (605 bytes"},
         {dir_.file("missing.stl"), 0, "/250_test/\nREAD!\n", "~missing.stl\": No such file"},
         // Linux names are bytes: a name that is not UTF-8 opens as it is.
         {write("\xff\xfe\x80scan.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)})), 1,
          "READ!\n", ""},
     };
+    ASSERT_EQ(mkfifo(dir_.file("fifo.stl").c_str(), 0644), 0);
+    alarm(20);  // a FIFO opened for reading waits for a writer: fail, never hang
     for (const auto& c : cases) {
         const long before = peak_rss_kb();
         const auto [out, err] = load(c.path);
@@ -167,6 +170,7 @@ TEST_F(Commands, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
         EXPECT_TRUE(says(err, c.err)) << err;
         EXPECT_EQ(c.facets == 0, view().max_x == -100000.0f) << c.path.substr(0, 80);
     }
+    alarm(0);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // and the part of a model a capture hides under the plate.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "heightmap/bmp_name.h"
@@ -138,6 +140,59 @@ TEST(Quality, PixelsUnderTheModelBelowThePlateAreCounted) {
     const std::vector<float> slope = {0,  -32.5f, 0, 20, -12.5f, 0, 20, -12.5f, 1,
                                       20, -12.5f, 1, 0,  -32.5f, 1, 0,  -32.5f, 0};
     EXPECT_EQ(height_map::count_below_plate(slope.data(), 2, identity), 10) << "x 0..10 of 0..20";
+}
+
+// The count of one facet as first written, a barycentric test on every
+// pixel centre of its bounds: the reference the row spans must match.
+int below_by_pixel(const float* t) {
+    const double limit = -22.5 - 0.01;
+    const double ia = t[0] + 179.5, ib = t[3] + 179.5, ic = t[6] + 179.5;
+    const double ja = 74.5 - t[2], jb = 74.5 - t[5], jc = 74.5 - t[8];
+    const double area = (ib - ia) * (jc - ja) - (ic - ia) * (jb - ja);
+    if (area == 0.0 || (t[1] >= limit && t[4] >= limit && t[7] >= limit)) return 0;
+    int n = 0;
+    for (int j = std::max(0.0, std::ceil(std::min({ja, jb, jc})));
+         j <= std::min(149.0, std::floor(std::max({ja, jb, jc}))); ++j)
+        for (int i = std::max(0.0, std::ceil(std::min({ia, ib, ic})));
+             i <= std::min(359.0, std::floor(std::max({ia, ib, ic}))); ++i) {
+            const double wa = ((ib - i) * (jc - j) - (ic - i) * (jb - j)) / area;
+            const double wb = ((ic - i) * (ja - j) - (ia - i) * (jc - j)) / area;
+            const double wc = 1.0 - wa - wb;
+            n += wa >= 0 && wb >= 0 && wc >= 0 && wa * t[1] + wb * t[4] + wc * t[7] < limit;
+        }
+    return n;
+}
+
+// Random facets of every shape, many with corners on pixel centres so that
+// edges run through them, sloping through the plate.
+TEST(Quality, RowSpansCountExactlyThePixelsThePerPixelTestCounts) {
+    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit;
+    auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * unit(random); };
+    int counted = 0;
+    for (int k = 0; k < 4000; ++k) {
+        float t[9];
+        const double size = k % 4 == 0 ? 2 : k % 4 == 1 ? 40 : 400;
+        for (int v = 0; v < 3; ++v) {
+            t[3 * v] = static_cast<float>(uniform(-200, 200 - size) + uniform(0, size));
+            t[3 * v + 1] = static_cast<float>(uniform(-40, -5));
+            t[3 * v + 2] = static_cast<float>(uniform(-90, 90 - size) + uniform(0, size));
+            if (k % 3 == 0) {  // on pixel centres
+                t[3 * v] = std::round(t[3 * v]) + 0.5f;
+                t[3 * v + 2] = std::round(t[3 * v + 2]) + 0.5f;
+            }
+        }
+        if (k % 5 == 0) {  // a sliver: the third corner near the first edge
+            const double u = uniform(0, 1), off = k % 10 == 0 ? 1e-4 : 0;
+            for (int a : {0, 2}) t[6 + a] = static_cast<float>(t[a] + u * (t[3 + a] - t[a]) + off);
+        }
+        if (k % 7 == 0) t[5] = t[2];  // an edge along a row
+        const int want = below_by_pixel(t);
+        counted += want;
+        ASSERT_EQ(height_map::count_below_plate(t, 1, identity), want) << "facet " << k;
+    }
+    EXPECT_GT(counted, 1000000) << "most facets reach under the plate";
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ Status from_errno(const char* what) {
 // The size and the first bytes, for the checks that come before reading.
 Status peek(const std::string& path, std::uint64_t& size, unsigned char* head,
             std::size_t& head_len) {
-    const int fd = open(path.c_str(), O_RDONLY);
+    // A FIFO would block the open until a writer came; the type is checked next.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return from_errno("cannot open: ");
     struct stat st;
     Status s;
