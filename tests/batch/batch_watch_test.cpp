@@ -86,7 +86,8 @@ TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
     // Closed half written (and failing), then opened again to append the rest.
     put(dir_.file("in/append.stl"), model.substr(0, half));
     EXPECT_TRUE(wait_for_line("append.stl: not an STL file (truncated")) << log();
-    std::ofstream(dir_.file("in/append.stl"), std::ios::binary | std::ios::app) << model.substr(half);
+    std::ofstream(dir_.file("in/append.stl"), std::ios::binary | std::ios::app)
+        << model.substr(half);
 
     put(dir_.file("in/.tmp-scan.stl"), model);
     ASSERT_EQ(rename(dir_.file("in/.tmp-scan.stl").c_str(), dir_.file("in/scan.stl").c_str()), 0);
@@ -155,9 +156,9 @@ TEST_F(Batch_Watch, FoldersThatChangeUnderTheWatchAreFollowed) {
 
     std::unique_ptr<Small_Event_Queue> queue = std::make_unique<Small_Event_Queue>();
     const bool overflows = queue->ok();
-    pid_ = start_batch({"--watch", "-r", "-j", "1", "-o", dir_.file("out"), dir_.file("a"),
-                        dir_.file("b")},
-                       dir_.file("out.txt"), dir_.file("err"));
+    pid_ = start_batch(
+        {"--watch", "-r", "-j", "1", "-o", dir_.file("out"), dir_.file("a"), dir_.file("b")},
+        dir_.file("out.txt"), dir_.file("err"));
     ASSERT_TRUE(wait_for_line("[1/7]")) << log();
     kill(pid_, SIGSTOP);
     const bool first_pass_running = count_lines_with(log(), "watching ") == 0;
@@ -181,8 +182,8 @@ TEST_F(Batch_Watch, FoldersThatChangeUnderTheWatchAreFollowed) {
     put(dir_.file("new_b/back.stl"), small);
     ASSERT_EQ(rename(dir_.file("new_b").c_str(), dir_.file("b").c_str()), 0);
     EXPECT_TRUE(wait_for_line("b: the watched folder is back")) << log();
-    EXPECT_TRUE(wait_for_files({"out/during.bmp", "out/stale.bmp", "out/made.bmp",
-                                "out/moved.bmp", "out/back.bmp"}))
+    EXPECT_TRUE(wait_for_files(
+        {"out/during.bmp", "out/stale.bmp", "out/made.bmp", "out/moved.bmp", "out/back.bmp"}))
         << log();
     EXPECT_EQ(slurp(dir_.file("out/big0.bmp")), slurp(dir_.file("out/big5.bmp")));
 

@@ -18,6 +18,7 @@
 #include "tools/batch/stl_check.h"
 #include "view/capture_trigger.h"
 #include "view/frame.h"
+#include "view/rotation_steps.h"
 #include "view/view_state.h"
 
 namespace {
@@ -69,13 +70,6 @@ Status write_bmp(const std::string& output, const cv::Mat& image) {
     const Status written = write_image_atomically(output.c_str(), image);
     if (!written) return Status::failed("cannot write \"" + output + "\": " + written.reason());
     return Status::ok();
-}
-
-void pend_rotation(View_State& view, const Rotation& r) {
-    view.spin_angle = r.degrees;
-    view.spin_axis[0] = r.axis == 'x' ? 1.0f : 0.0f;
-    view.spin_axis[1] = r.axis == 'y' ? 1.0f : 0.0f;
-    view.spin_axis[2] = r.axis == 'z' ? 1.0f : 0.0f;
 }
 
 }  // namespace

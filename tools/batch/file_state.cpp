@@ -26,7 +26,8 @@ Writer open_for_writing(const std::string& path) {
 }
 
 bool output_up_to_date(const std::string& input, const std::string& output) {
-    struct stat in {}, out {};
+    struct stat in {
+    }, out{};
     if (stat(input.c_str(), &in) != 0 || stat(output.c_str(), &out) != 0) return false;
     const timespec input_time = later(in.st_ctim, in.st_mtim) ? in.st_ctim : in.st_mtim;
     return !later(input_time, out.st_mtim);

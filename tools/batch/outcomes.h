@@ -33,8 +33,8 @@ public:
     const std::vector<Report_Row>& rows() const { return rows_; }
 
 private:
-    std::vector<Report_Row> rows_;                  // in the order first seen
-    std::map<std::string, std::size_t> row_of_;     // input identity -> its row
+    std::vector<Report_Row> rows_;                   // in the order first seen
+    std::map<std::string, std::size_t> row_of_;      // input identity -> its row
     std::map<std::string, std::string> claimed_by_;  // output identity -> input path
 };
 
