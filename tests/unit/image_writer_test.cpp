@@ -187,13 +187,26 @@ TEST(ImageWriter, RefusalsSayWhyAndChangeNothing) {
     }
 }
 
-// Each case ends a child process in the middle of a write over an earlier
-// file: the earlier file stays and no temporary is left.
+volatile sig_atomic_t caught = 0;
+
+// As veltrim-batch does: the first signal asks to stop, the next one ends it.
+void stop_gently_on(int sig) {
+    struct sigaction sa {};
+    sa.sa_handler = [](int s) { caught = s; };
+    sa.sa_flags = SA_RESETHAND;
+    sigaction(sig, &sa, nullptr);
+}
+
+// Each case sends a child process a fault or a signal in the middle of a
+// write over an earlier file: the write finishes or the earlier file stays,
+// and no temporary is left.
 TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
     const struct {
         const char* what;
         void (*in_child)();
-        int signal;  // that ends the child; 0: it reports the failure and exits 0
+        int signal;    // that ends the child; 0: it exits 0 if the write's outcome was right
+        int caught;    // the signal the child's own handler must have seen
+        bool written;  // the write succeeds and the file holds the new image
     } cases[] = {
         {"a write that breaks off midway, as on a full disk",
          [] {
@@ -201,9 +214,22 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
              rlimit limit{20000, 20000};  // the 55 KB image breaks off
              setrlimit(RLIMIT_FSIZE, &limit);
          },
-         0},
+         0, 0, false},
         {"Ctrl+C once the temporary is written",
-         [] { image_writer_testing::on_temporary_written = [] { raise(SIGINT); }; }, SIGINT},
+         [] { image_writer_testing::on_temporary_written = [] { raise(SIGINT); }; }, SIGINT, 0,
+         false},
+        {"SIGTERM to a process that goes on: the write finishes",
+         [] {
+             stop_gently_on(SIGTERM);
+             image_writer_testing::on_temporary_written = [] { raise(SIGTERM); };
+         },
+         0, SIGTERM, true},
+        {"SIGHUP twice to a process that goes on after the first",
+         [] {
+             stop_gently_on(SIGHUP);
+             image_writer_testing::on_temporary_written = [] { raise(SIGHUP), raise(SIGHUP); };
+         },
+         SIGHUP, SIGHUP, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -215,14 +241,15 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
         if (child == 0) {
             c.in_child();
             const Status s = write(dir.file("scan.bmp"), 9);
-            _exit(!s && !s.reason().empty() ? 0 : 1);
+            _exit(s.is_ok() == c.written && (s || !s.reason().empty()) && caught == c.caught ? 0
+                                                                                             : 1);
         }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         EXPECT_TRUE(c.signal ? WIFSIGNALED(status) && WTERMSIG(status) == c.signal
                              : WIFEXITED(status) && WEXITSTATUS(status) == 0)
             << status;
-        EXPECT_EQ(read_all(dir.file("scan.bmp")), before);
+        EXPECT_EQ(read_all(dir.file("scan.bmp")), c.written ? fresh_bytes(9) : before);
         EXPECT_EQ(dir.count_entries(), 1);
     }
 }

@@ -86,6 +86,7 @@ void catch_signals() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);  // a closed terminal or ssh session
 }
 
 int stop_signal() { return g_signal.load(); }
