@@ -8,8 +8,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
 bool has_stl_extension(const fs::path& p) {
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
@@ -18,13 +16,13 @@ bool has_stl_extension(const fs::path& p) {
     return ext == ".stl";
 }
 
-// A name to compare paths by: a model reached twice (through "." or a
-// link) is one model, and two outputs that are one file collide.
 std::string identity_of(const fs::path& p) {
     std::error_code ec;
     const fs::path c = fs::weakly_canonical(p, ec);
     return ec ? fs::absolute(p).lexically_normal().string() : c.string();
 }
+
+namespace {
 
 void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& found,
                  std::vector<Job_Failure>& failures) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,13 @@ struct Job_List {
     // Later models whose output another model already claims.
     std::vector<Job_Failure> collisions;
 };
+
+// Whether the name ends in ".stl", any case.
+bool has_stl_extension(const std::filesystem::path& p);
+
+// A name to compare paths by: a model reached twice (through "." or a
+// link) is one model, and two outputs that are one file collide.
+std::string identity_of(const std::filesystem::path& p);
 
 // NAME.bmp for NAME.stl (any case) or NAME otherwise, in output_dir when it
 // is not empty, else beside the input.
