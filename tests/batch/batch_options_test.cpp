@@ -24,12 +24,6 @@ Facets transformed(Facets t, const std::function<void(float*)>& f) {
     return t;
 }
 
-unsigned lstat_mode(const std::string& path) {
-    struct stat st {};
-    lstat(path.c_str(), &st);
-    return st.st_mode;
-}
-
 cv::Mat image(const std::string& path) { return cv::imread(path, cv::IMREAD_UNCHANGED); }
 
 class Batch_Options : public ::testing::Test {
@@ -105,6 +99,11 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     put(dir_.file("out/kept.bmp"), "an earlier picture");
 
     const std::string report = dir_.file("report, run 1.csv");
+    // Written as the images are: a link stays a link, a hard link shared, a 0600 file 0600.
+    const std::string t = dir_.file("t.csv"), o = dir_.file("o.csv");
+    put(t, "old");
+    ASSERT_EQ(
+        chmod(t.c_str(), 0600) | link(t.c_str(), o.c_str()) | symlink("t.csv", report.c_str()), 0);
     const Batch_Run r = run_batch({"-o", dir_.file("out"), "--report", report, dir_.file("in")});
     EXPECT_EQ(r.status, 1) << r.err;
     const cv::Mat tall = image(dir_.file("out/tall.bmp")), wide = image(dir_.file("out/wide.bmp"));
@@ -136,6 +135,15 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
             "kept.bmp\"\" exists \\(--overwrite replaces it\\)\""};
     // CRLF line ends, the last line's too.
     const std::string text = slurp(report);
+    EXPECT_TRUE(std::filesystem::is_symlink(report));
+    EXPECT_EQ(std::filesystem::status(t).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(slurp(o), text);
+    // No cell starts as a formula; a relative path keeps naming its file.
+    const std::string cells =
+        csv_text({{"-=cmd.stl", "@x.bmp", "+1", "=2", "\t3", "", "", "", "", "\r4"},
+                  {"/abs/=a.stl", "b-.bmp", "", "", "", "", "", "", "", ""}});
+    EXPECT_EQ(cells.substr(cells.find("\r\n") + 2),
+              "./-=cmd.stl,./@x.bmp,'+1,'=2,'\t3,,,,,\"'\r4\"\r\n/abs/=a.stl,b-.bmp,,,,,,,,\r\n");
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         lines.push_back(text.substr(at, end - at));
@@ -155,71 +163,9 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     ASSERT_EQ(lengths.size(), 3u);
     EXPECT_NEAR(lengths[0], 29.6, 3.0) << "normal";
     EXPECT_GT(lengths[1], 51.0) << "tall: the real length passes the clip";
-    EXPECT_EQ(files_in(dir_.path()), (std::vector<std::string>{"in", "out", "report, run 1.csv"}))
+    EXPECT_EQ(files_in(dir_.path()),
+              (std::vector<std::string>{"in", "o.csv", "out", "report, run 1.csv", "t.csv"}))
         << "no temporary file left";
-}
-
-// The report goes through the images' writer: links, modes and the umask
-// are honoured, not replaced by a fresh 0644 file.
-TEST_F(Batch_Options, ReportReplacesLikeTheImages) {
-    const struct {
-        const char* what;
-        std::function<void(const Temp_Dir&)> prepare;
-        std::string holder;  // the name that must hold the report afterwards
-        unsigned mode;       // its mode; 0: not checked
-    } cases[] = {
-        {"a link stays a link, its target gets the report",
-         [](const Temp_Dir& d) {
-             put(d.file("t.csv"), "old");
-             ASSERT_EQ(symlink("t.csv", d.file("r.csv").c_str()), 0);
-         },
-         "t.csv", 0},
-        {"a hard link's other name sees the report",
-         [](const Temp_Dir& d) {
-             put(d.file("r.csv"), "old");
-             ASSERT_EQ(link(d.file("r.csv").c_str(), d.file("o.csv").c_str()), 0);
-         },
-         "o.csv", 0},
-        {"a 0600 report stays 0600",
-         [](const Temp_Dir& d) {
-             put(d.file("r.csv"), "old");
-             ASSERT_EQ(chmod(d.file("r.csv").c_str(), 0600), 0);
-         },
-         "r.csv", 0600},
-        {"a new one under umask 077", [](const Temp_Dir&) { umask(077); }, "r.csv", 0600},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Temp_Dir d;
-        ASSERT_EQ(mkdir(d.file("in").c_str(), 0755), 0);
-        const mode_t mask = umask(022);
-        c.prepare(d);
-        const Batch_Run r = run_batch({"--report", d.file("r.csv"), d.file("in")});
-        umask(mask);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(slurp(d.file(c.holder)).rfind("input,output,status,", 0), 0u);
-        if (c.mode != 0) {
-            EXPECT_EQ(lstat_mode(d.file(c.holder)) & 0777, c.mode);
-        }
-        EXPECT_EQ(S_ISLNK(lstat_mode(d.file("r.csv"))), c.holder == "t.csv");
-    }
-}
-
-// No cell starts as a formula; a relative path still names its file.
-TEST(BatchReport, NoCellStartsAsAFormula) {
-    Report_Row row;
-    row.input = "-=cmd.stl";
-    row.output = "@x.bmp";
-    row.status = "+1";
-    row.facets = "=2";
-    row.form = "\t3";
-    row.message = "\r4";
-    Report_Row plain;
-    plain.input = "/abs/=a.stl";
-    plain.output = "b-.bmp";
-    const std::string text = csv_text({row, plain});
-    EXPECT_EQ(text.substr(text.find("\r\n") + 2),
-              "./-=cmd.stl,./@x.bmp,'+1,'=2,'\t3,,,,,\"'\r4\"\r\n/abs/=a.stl,b-.bmp,,,,,,,,\r\n");
 }
 
 bool wait_until(const std::function<bool()>& done, double seconds) {
@@ -233,51 +179,26 @@ bool wait_until(const std::function<bool()>& done, double seconds) {
 
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// The signals sent to the whole process that no thread has taken yet.
-unsigned long long pending_signals(pid_t pid) {
-    const std::string status = slurp("/proc/" + std::to_string(pid) + "/status");
-    const std::size_t at = status.find("ShdPnd:");
-    return at == std::string::npos ? 0 : std::stoull(status.substr(at + 7), nullptr, 16);
-}
-
 // SIGHUP, as a closed terminal sends, in the middle of a run: the files in
-// hand finish whole and the report has every model; a second one ends the
-// run at once. Either way no temporary and no partial image is left.
-TEST_F(Batch_Options, SignalsFinishTheFilesInHandOrEndAtOnce) {
-    const std::string model = insole_bytes(60000, 2);
-    for (int signals : {1, 2}) {
-        SCOPED_TRACE(signals);
-        Temp_Dir d;
-        ASSERT_EQ(mkdir(d.file("in").c_str(), 0755), 0);
-        for (int k = 10; k < 22; ++k) put(d.file("in/m" + std::to_string(k) + ".stl"), model);
-        const std::string out = d.file("out"), report = d.file("r.csv");
-        const pid_t pid = start_batch({"-j", "2", "--report", report, "-o", out, d.file("in")},
-                                      d.file("out.txt"), d.file("err.txt"));
-        ASSERT_TRUE(wait_until([&] { return exists(out + "/m10.bmp"); }, 60))
-            << slurp(d.file("err.txt"));
-        for (int k = 0; k < signals; ++k) {
-            kill(pid, SIGHUP);
-            // Taken by a thread before the next is sent, or the two are one.
-            for (int ms = 0; ms < 2000 && pending_signals(pid) != 0; ++ms) pause_ms(1);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
-        const std::vector<std::string> images = files_in(out);
-        for (const std::string& name : images)
-            EXPECT_EQ(image(out + "/" + name).size(), cv::Size(150, 360)) << name;
-        EXPECT_LT(images.size(), 12u) << "stopped before the end";
-        const std::string csv = slurp(report);
-        if (signals == 2) {
-            EXPECT_EQ(csv, "") << "ended at once, before the report";
-            continue;
-        }
-        EXPECT_EQ(count_lines_with(csv, ",converted,"), static_cast<int>(images.size())) << csv;
-        EXPECT_EQ(count_lines_with(csv, ",failed,,,,,,,interrupted"),
-                  12 - static_cast<int>(images.size()))
-            << csv;
-        for (const std::string& name : images)
-            EXPECT_EQ(count_lines_with(csv, "," + out + "/" + name + ",converted,"), 1) << name;
+// hand finish whole, no temporary is left, and the report has every model.
+TEST_F(Batch_Options, SighupFinishesTheFilesInHand) {
+    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
+    const std::string model = insole_bytes(60000, 2), out = dir_.file("out"), csv = dir_.file("r");
+    for (int k = 10; k < 22; ++k) put(dir_.file("in/m" + std::to_string(k) + ".stl"), model);
+    const mode_t mask = umask(077);  // a new report's mode is the umask's
+    const pid_t pid = start_batch({"-j", "2", "--report", csv, "-o", out, dir_.file("in")},
+                                  dir_.file("out.txt"), dir_.file("err.txt"));
+    umask(mask);
+    ASSERT_TRUE(wait_until([&] { return exists(out + "/m10.bmp"); }, 60));
+    kill(pid, SIGHUP);
+    EXPECT_EQ(wait_for(pid), -1) << "it ends as the signal would have ended it";
+    const std::vector<std::string> images = files_in(out);
+    EXPECT_LT(images.size(), 12u) << "stopped before the end";
+    EXPECT_EQ(std::filesystem::status(csv).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(count_lines_with(slurp(csv), ",failed,,,,,,,interrupted") + images.size(), 12u);
+    for (const std::string& name : images) {
+        EXPECT_EQ(image(out + "/" + name).size(), cv::Size(150, 360)) << name;
+        EXPECT_EQ(count_lines_with(slurp(csv), "," + out + "/" + name + ",converted,"), 1) << name;
     }
 }
 

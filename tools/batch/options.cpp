@@ -68,11 +68,13 @@ int parse_command_line(int argc, char** argv, Options& options) {
                    "given order (a Z-up scan takes x:-90)")
         ->type_name("AXIS:DEG[,AXIS:DEG...]");
     app.add_option("--report", options.report,
-                   "Write a CSV report, one row per input, when the run ends")
+                   "Write a CSV report, one row per input, when the run ends. Refused "
+                   "before any work if its folder is missing or it would replace an input or "
+                   "output, or be taken as a scan (*.stl)")
         ->type_name("FILE");
     app.add_flag("--watch", options.watch,
                  "After the first pass, keep converting every *.stl that is closed after "
-                 "writing or moved into the given folders, until SIGINT or SIGTERM");
+                 "writing or moved into the given folders, until SIGINT, SIGTERM or SIGHUP");
     app.set_version_flag("--version", std::string("veltrim-batch ") + VELTRIM_VERSION);
     app.footer(
         "Exit status: 0 when every file was converted or skipped, 1 when any failed, 2 for a "
