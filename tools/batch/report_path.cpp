@@ -30,7 +30,6 @@ Status check_report_path(const Options& options) {
     std::error_code ec;
     if (!fs::is_directory(report.has_parent_path() ? report.parent_path() : ".", ec))
         return Status::failed("its folder does not exist");
-    if (fs::is_directory(report, ec)) return Status::failed("it is a folder");
     if (has_stl_extension(report)) return Status::failed("it is named like a scan (*.stl)");
     const std::string id = identity_of(report);
     // By resolved name, and for a file that exists by inode: a hard link too.
