@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -97,7 +98,7 @@ Status encode(const std::string& path, const cv::Mat& image, std::vector<uchar>&
     return Status::ok();
 }
 
-Status write_all(int fd, const std::vector<uchar>& bytes) {
+Status write_all(int fd, std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -139,7 +140,7 @@ Status take_over_owner_and_mode(int fd, const struct stat& old) {
     return Status::ok();
 }
 
-Status fill_temporary(int fd, const Target& target, const std::vector<uchar>& bytes) {
+Status fill_temporary(int fd, const Target& target, std::string_view bytes) {
     if (target.exists) {
         const Status kept = take_over_owner_and_mode(fd, target.st);
         if (!kept) return kept;
@@ -154,8 +155,7 @@ bool refused_by_folder(int error) { return error == EACCES || error == EPERM; }
 
 // Whole or not at all. folder_refused tells that the folder would not take
 // a new name, or would not let the earlier file be replaced.
-Status replace_by_rename(const Target& target, const std::vector<uchar>& bytes,
-                         bool& folder_refused) {
+Status replace_by_rename(const Target& target, std::string_view bytes, bool& folder_refused) {
     static std::atomic<unsigned> counter{0};
     const std::string prefix = folder_of(target.name) + "/.veltrim-" + std::to_string(getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -180,10 +180,10 @@ Status replace_by_rename(const Target& target, const std::vector<uchar>& bytes,
     return errno_status(EEXIST);
 }
 
-// Every name of the file sees the image, at the price of wholeness: the
-// image is encoded already, so the file is partial only while one write
-// runs, and a failure midway leaves it partial.
-Status rewrite_in_place(const Target& target, const std::vector<uchar>& bytes) {
+// Every name of the file sees the new bytes, at the price of wholeness: the
+// bytes are all in hand, so the file is partial only while one write runs,
+// and a failure midway leaves it partial.
+Status rewrite_in_place(const Target& target, std::string_view bytes) {
     const int fd = open(target.name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno_status(errno);
     struct stat st;
@@ -205,17 +205,22 @@ int (*create_temporary)(const char* name) = open_temporary;
 bool sync_to_disk = true;
 }  // namespace image_writer_testing
 
-Status write_image_atomically(const char* path, const cv::Mat& image) {
+Status write_file_atomically(const char* path, std::string_view bytes) {
     Target target;
     Status result = resolve(path, target);
-    if (!result) return result;
-    // Encoded before any file is touched: an encoder failure changes nothing.
-    std::vector<uchar> bytes;
-    result = encode(path, image, bytes);
     if (!result) return result;
     if (target.exists && target.st.st_nlink > 1) return rewrite_in_place(target, bytes);
     bool folder_refused = false;
     result = replace_by_rename(target, bytes, folder_refused);
     if (!result && folder_refused && target.exists) return rewrite_in_place(target, bytes);
     return result;
+}
+
+Status write_image_atomically(const char* path, const cv::Mat& image) {
+    // Encoded before any file is touched: an encoder failure changes nothing.
+    std::vector<uchar> bytes;
+    const Status encoded = encode(path, image, bytes);
+    if (!encoded) return encoded;
+    return write_file_atomically(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

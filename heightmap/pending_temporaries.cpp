@@ -23,35 +23,57 @@ Slot slots[kSlots];
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previous[3];
+// Per signal: an earlier handler that asked to be reset (SA_RESETHAND) has
+// run once, so the next signal takes the default action.
+std::atomic<bool> reset[3];
+static_assert(ATOMIC_BOOL_LOCK_FREE == 2, "the handler may touch only lock-free atomics");
+std::mutex installing;
 
 int index_of(int sig) { return sig == SIGINT ? 0 : sig == SIGTERM ? 1 : 2; }
+
+bool is_default(const struct sigaction& a) {
+    return (a.sa_flags & SA_SIGINFO) == 0 && a.sa_handler == SIG_DFL;
+}
 
 // Async-signal-safe calls only: unlink, sigaction, raise.
 void on_signal(int sig, siginfo_t* info, void* context) {
     const int saved_errno = errno;
-    for (Slot& s : slots)
-        if (s.state.load() == kArmed) unlink(s.name);
-    const struct sigaction& before = previous[index_of(sig)];
-    if ((before.sa_flags & SA_SIGINFO) != 0) {
-        before.sa_sigaction(sig, info, context);
-    } else if (before.sa_handler == SIG_DFL) {
-        // Blocked while this handler runs: the default action follows
-        // as soon as it returns.
-        sigaction(sig, &before, nullptr);
+    const int k = index_of(sig);
+    const struct sigaction& before = previous[k];
+    if (is_default(before) || ((before.sa_flags & SA_RESETHAND) != 0 && reset[k].exchange(true))) {
+        // The process ends, so no write in hand will finish.
+        for (Slot& s : slots)
+            if (s.state.load() == kArmed) unlink(s.name);
+        // Blocked while this handler runs: the default action follows as
+        // soon as it returns.
+        struct sigaction to_default {};
+        to_default.sa_handler = SIG_DFL;
+        sigemptyset(&to_default.sa_mask);
+        sigaction(sig, &to_default, nullptr);
         raise(sig);
+    } else if ((before.sa_flags & SA_SIGINFO) != 0) {
+        // The process goes on: the writes in hand finish and rename their
+        // temporaries themselves.
+        before.sa_sigaction(sig, info, context);
     } else {
         before.sa_handler(sig);
     }
     errno = saved_errno;
 }
 
+// Checked before every write, so that a handler installed after the first
+// one (or put back by SA_RESETHAND) is wrapped too.
 void install_handlers() {
+    const std::lock_guard<std::mutex> lock(installing);
     for (int sig : kSignals) {
-        struct sigaction old {};
-        if (sigaction(sig, nullptr, &old) != 0) continue;
+        struct sigaction now {};
+        if (sigaction(sig, nullptr, &now) != 0) continue;
+        const bool siginfo = (now.sa_flags & SA_SIGINFO) != 0;
+        if (siginfo && now.sa_sigaction == on_signal) continue;
         // An ignored signal ends nothing, so there is nothing to clean up.
-        if ((old.sa_flags & SA_SIGINFO) == 0 && old.sa_handler == SIG_IGN) continue;
-        previous[index_of(sig)] = old;
+        if (!siginfo && now.sa_handler == SIG_IGN) continue;
+        previous[index_of(sig)] = now;
+        reset[index_of(sig)] = false;
         struct sigaction mine {};
         mine.sa_sigaction = on_signal;
         mine.sa_flags = SA_SIGINFO | SA_RESTART;
@@ -60,12 +82,10 @@ void install_handlers() {
     }
 }
 
-std::once_flag installed;
-
 }  // namespace
 
 Pending_Temporary::Pending_Temporary(const std::string& name) {
-    std::call_once(installed, install_handlers);
+    install_handlers();
     if (name.size() >= PATH_MAX) return;
     // More writes at once than slots is far beyond any use; they wait.
     for (;;) {

@@ -11,6 +11,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "batch/batch_run.h"
+#include "tools/batch/report.h"
 
 namespace {
 
@@ -115,6 +116,11 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     put(dir_.file("out/kept.bmp"), "an earlier picture");
 
     const std::string report = dir_.file("report, run 1.csv");
+    // Written as the images are: a link stays a link, a hard link shared, a 0600 file 0600.
+    const std::string t = dir_.file("t.csv"), o = dir_.file("o.csv");
+    put(t, "old");
+    ASSERT_EQ(
+        chmod(t.c_str(), 0600) | link(t.c_str(), o.c_str()) | symlink("t.csv", report.c_str()), 0);
     const Batch_Run r = run_batch({"-o", dir_.file("out"), "--report", report, dir_.file("in")});
     EXPECT_EQ(r.status, 1) << r.err;
     const cv::Mat tall = image(dir_.file("out/tall.bmp"));
@@ -161,6 +167,15 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     EXPECT_EQ(edges_cut, (std::array<int, 4>{1, 1, 1, 1}));
     // CRLF line ends, the last line's too.
     const std::string text = slurp(report);
+    EXPECT_TRUE(std::filesystem::is_symlink(report));
+    EXPECT_EQ(std::filesystem::status(t).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(slurp(o), text);
+    // No cell starts as a formula; a relative path keeps naming its file.
+    const std::string cells =
+        csv_text({{"-=cmd.stl", "@x.bmp", "+1", "=2", "\t3", "", "", "", "", "\r4"},
+                  {"/abs/=a.stl", "b-.bmp", "", "", "", "", "", "", "", ""}});
+    EXPECT_EQ(cells.substr(cells.find("\r\n") + 2),
+              "./-=cmd.stl,./@x.bmp,'+1,'=2,'\t3,,,,,\"'\r4\"\r\n/abs/=a.stl,b-.bmp,,,,,,,,\r\n");
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         lines.push_back(text.substr(at, end - at));
@@ -180,7 +195,8 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     ASSERT_EQ(lengths.size(), 6u);
     EXPECT_NEAR(lengths[0], 29.6, 3.0) << "normal";
     EXPECT_GT(lengths[1], 51.0) << "tall: the real length passes the clip";
-    EXPECT_EQ(files_in(dir_.path()), (std::vector<std::string>{"in", "out", "report, run 1.csv"}))
+    EXPECT_EQ(files_in(dir_.path()),
+              (std::vector<std::string>{"in", "o.csv", "out", "report, run 1.csv", "t.csv"}))
         << "no temporary file left";
 
     // --strict: a re-scanned tall model fails and keeps no image; its old
@@ -197,6 +213,29 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     EXPECT_EQ(strict.lines_with("is older than its input (out of date)"), 1) << strict.err;
     EXPECT_EQ(strict.lines_with("converted 0, skipped 7, failed 2"), 1) << strict.err;
     EXPECT_TRUE(slurp(dir_.file("out/tall.bmp")) == old_tall);
+}
+
+// SIGHUP, as a closed terminal sends, in the middle of a run: the files in
+// hand finish whole, no temporary is left, and the report has every model.
+TEST_F(Batch_Options, SighupFinishesTheFilesInHand) {
+    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
+    const std::string model = insole_bytes(60000, 2), out = dir_.file("out"), csv = dir_.file("r");
+    for (int k = 10; k < 22; ++k) put(dir_.file("in/m" + std::to_string(k) + ".stl"), model);
+    const mode_t mask = umask(077);  // a new report's mode is the umask's
+    const pid_t pid = start_batch({"-j", "2", "--report", csv, "-o", out, dir_.file("in")},
+                                  dir_.file("out.txt"), dir_.file("err.txt"));
+    umask(mask);
+    ASSERT_TRUE(wait_until([&] { return exists(out + "/m10.bmp"); }, 60));
+    kill(pid, SIGHUP);
+    EXPECT_EQ(wait_for(pid), -1) << "it ends as the signal would have ended it";
+    const std::vector<std::string> images = files_in(out);
+    EXPECT_LT(images.size(), 12u) << "stopped before the end";
+    EXPECT_EQ(std::filesystem::status(csv).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(count_lines_with(slurp(csv), ",failed,,,,,,,interrupted") + images.size(), 12u);
+    for (const std::string& name : images) {
+        EXPECT_EQ(image(out + "/" + name).size(), cv::Size(150, 360)) << name;
+        EXPECT_EQ(count_lines_with(slurp(csv), "," + out + "/" + name + ",converted,"), 1) << name;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/commands.h"
@@ -191,12 +192,32 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
     std::string steps = "x:1";
     for (int k = 1; k < 65; ++k) steps += ",z:2";
     wrong.push_back({{"--rotate", steps, "a.stl"}, "--rotate: 65 steps; at most 64\n"});
+    // Reports that would undo a scan or an image, refused before any work.
+    Temp_Dir d;
+    const std::string m = d.file("m.stl"), in = d.file("in"), out = d.file("out"),
+                      into = "--watch may write a height map of that name into \"";
+    put(m, insole_bytes(500, 1));
+    for (const char* f : {"in", "in/sub", "out"}) ASSERT_EQ(mkdir(d.file(f).c_str(), 0755), 0);
+    ASSERT_EQ(link(m.c_str(), d.file("h.csv").c_str()), 0);
+    const Names before = files_in(d.path());
+    for (const auto& [report, rest, why] : std::vector<std::tuple<std::string, Names, std::string>>{
+             {"./m.bmp", {m}, "it is the output of \"" + m + "\""},
+             {"h.csv", {m}, "it is the input \"" + m + "\""},
+             {"new.STL", {m}, "it is named like a scan (*.stl)"},
+             {"none/r.csv", {m}, "its folder does not exist"},
+             {"out/r.bmp", {"--watch", "-o", out, in}, into + out + "\""},
+             {"in/sub/r.bmp", {"--watch", "-r", in}, into + in + "\""}}) {
+        Names args = {"--report", d.file(report)};
+        args.insert(args.end(), rest.begin(), rest.end());
+        wrong.push_back({args, "--report: \"" + d.file(report) + "\": " + why + "\n"});
+    }
     for (const auto& [args, message] : wrong) {
         const Batch_Run r = run_batch(args);
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(none)" : args[0]);
         EXPECT_FALSE(r.err.empty());
         EXPECT_EQ(message.empty() ? "" : r.err, message);
     }
+    EXPECT_EQ(files_in(d.path()), before) << "no output, no report";
     EXPECT_EQ(run_batch({"--version"}).out, "veltrim-batch " VELTRIM_VERSION "\n");
     // Whole turns drop out exactly; 64 steps are still taken.
     Temp_Dir dir;

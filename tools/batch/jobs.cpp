@@ -8,8 +8,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
 bool has_stl_extension(const fs::path& p) {
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
@@ -17,6 +15,14 @@ bool has_stl_extension(const fs::path& p) {
     });
     return ext == ".stl";
 }
+
+std::string identity_of(const fs::path& p) {
+    std::error_code ec;
+    const fs::path c = fs::weakly_canonical(p, ec);
+    return ec ? fs::absolute(p).lexically_normal().string() : c.string();
+}
+
+namespace {
 
 void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& found,
                  std::vector<Job_Failure>& failures) {
@@ -42,13 +48,6 @@ void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& 
 
 bool is_scan_name(const std::string& name) {
     return name.size() > 4 && name[0] != '.' && has_stl_extension(name);
-}
-
-std::string identity_of(const std::string& path) {
-    std::error_code ec;
-    const fs::path p(path);
-    const fs::path c = fs::weakly_canonical(p, ec);
-    return ec ? fs::absolute(p).lexically_normal().string() : c.string();
 }
 
 std::string output_path_for(const std::string& input, const std::string& output_dir) {

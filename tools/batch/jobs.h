@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,12 @@ struct Job_List {
 // "." (a copy tool's temporary, such as ".tmp-scan.stl", or a hidden file).
 bool is_scan_name(const std::string& name);
 
+// Whether the name ends in ".stl", any case.
+bool has_stl_extension(const std::filesystem::path& p);
+
 // A name to compare paths by: a model reached twice (through "." or a
 // link) is one model, and two outputs that are one file collide.
-std::string identity_of(const std::string& path);
+std::string identity_of(const std::filesystem::path& p);
 
 // NAME.bmp for NAME.stl (any case) or NAME otherwise, in output_dir when it
 // is not empty, else beside the input.

@@ -16,6 +16,7 @@
 #include "tools/batch/options.h"
 #include "tools/batch/outcomes.h"
 #include "tools/batch/report.h"
+#include "tools/batch/report_path.h"
 #include "tools/batch/runner.h"
 #include "tools/batch/watch.h"
 
@@ -39,6 +40,14 @@ int main(int argc, char** argv) {
     Options options;
     const int usage = parse_command_line(argc, argv, options);
     if (usage >= 0) return usage;
+    if (!options.report.empty()) {
+        const Status usable = check_report_path(options);  // before any work it could undo
+        if (!usable) {
+            std::fprintf(stderr, "--report: \"%s\": %s\n", options.report.c_str(),
+                         usable.reason().c_str());
+            return 2;
+        }
+    }
     catch_signals();
 
     // Watching starts before the first pass, so that what arrives during

@@ -41,7 +41,9 @@ int parse_command_line(int argc, char** argv, Options& options) {
                  "Count a file with any warning (clipped, cut, below the plate, an empty "
                  "capture, a damaged file) as failed and write no image for it");
     app.add_option("--report", options.report,
-                   "Write a CSV report, one row per input, when the run ends")
+                   "Write a CSV report, one row per input, when the run ends. Refused "
+                   "before any work if its folder is missing or it would replace an input or "
+                   "output, or be taken as a scan (*.stl)")
         ->type_name("FILE");
     app.add_flag("--watch", options.watch,
                  "Keep running and convert every *.stl that is closed after writing, moved, "

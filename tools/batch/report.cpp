@@ -1,11 +1,8 @@
 #include "tools/batch/report.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <iterator>
+
+#include "heightmap/image_writer.h"
 
 std::string csv_field(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -17,6 +14,15 @@ std::string csv_field(const std::string& text) {
     return quoted + "\"";
 }
 
+namespace {
+
+// A spreadsheet runs a cell that starts with one of these as a formula.
+bool starts_like_formula(const std::string& cell) {
+    return !cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos;
+}
+
+}  // namespace
+
 std::string csv_text(const std::vector<Report_Row>& rows) {
     std::string text =
         "input,output,status,facets,form,real length,clipped pixels,cut,below plate,message\r\n";
@@ -24,11 +30,11 @@ std::string csv_text(const std::vector<Report_Row>& rows) {
         const std::string* cells[] = {&r.input,       &r.output,      &r.status,  &r.facets,
                                       &r.form,        &r.real_length, &r.clipped, &r.cut,
                                       &r.below_plate, &r.message};
-        bool first = true;
-        for (const std::string* cell : cells) {
-            if (!first) text += ',';
-            text += csv_field(*cell);
-            first = false;
+        for (std::size_t i = 0; i < std::size(cells); ++i) {
+            if (i > 0) text += ',';
+            // A path (the first two) keeps naming its file; other cells turn to text.
+            const char* guard = !starts_like_formula(*cells[i]) ? "" : i < 2 ? "./" : "'";
+            text += csv_field(guard + *cells[i]);
         }
         text += "\r\n";
     }
@@ -36,27 +42,5 @@ std::string csv_text(const std::vector<Report_Row>& rows) {
 }
 
 Status write_report(const std::string& path, const std::vector<Report_Row>& rows) {
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = dir + "." + name + ".XXXXXX";
-    const int fd = mkstemp(&temp[0]);
-    if (fd < 0) return Status::failed(std::string("cannot write: ") + std::strerror(errno));
-    const std::string text = csv_text(rows);
-    std::size_t done = 0;
-    int error = 0;
-    while (done < text.size() && error == 0) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR) error = errno;
-        if (n > 0) done += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && fsync(fd) != 0) error = errno;
-    if (error == 0) fchmod(fd, 0644);
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        unlink(temp.c_str());
-        return Status::failed(std::string("cannot write: ") + std::strerror(error));
-    }
-    return Status::ok();
+    return write_file_atomically(path.c_str(), csv_text(rows));
 }

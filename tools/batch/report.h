@@ -17,9 +17,11 @@ struct Report_Row {
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string csv_field(const std::string& text);
 
-// The header row and the rows, CRLF line ends.
+// The header row and the rows, CRLF line ends. No cell starts as a formula
+// would (=, +, -, @, tab, CR): a relative path gets "./" in front, so it
+// still names its file, any other cell a "'".
 std::string csv_text(const std::vector<Report_Row>& rows);
 
-// Writes the report whole or not at all: a temporary file in the same
-// folder, flushed to disk, renamed into place.
+// Writes the report as the images are written: whole or not at all, a link
+// kept a link, the mode of the earlier file or else the umask's.
 Status write_report(const std::string& path, const std::vector<Report_Row>& rows);

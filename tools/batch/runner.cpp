@@ -125,7 +125,9 @@ void catch_signals() {
     sa.sa_handler = on_signal;
     sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);  // a closed terminal or ssh session
 }
 
 int stop_signal() { return g_signal.load(); }

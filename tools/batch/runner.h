@@ -13,7 +13,7 @@
 
 // SIGINT, SIGTERM and SIGHUP ask the run to stop: the files in hand finish,
 // so no temporary file is left behind; a second signal ends the program at
-// once.
+// once, with no temporary left either.
 void catch_signals();
 int stop_signal();  // the signal that asked to stop, 0 while none did
 
