@@ -19,17 +19,15 @@ protected:
         ASSERT_TRUE(wait_for_line("watching ")) << log();
     }
     std::string log() const { return slurp(dir_.file("err")); }
-    bool wait_for_line(const std::string& text, int n = 1) const {
-        return wait_until([&] { return count_lines_with(log(), text) >= n; }, 30);
+    bool wait_for_line(const std::string& text) const {
+        return wait_until([&] { return count_lines_with(log(), text) > 0; }, 30);
     }
     bool wait_for_files(const std::vector<std::string>& names) const {
-        return wait_until(
-            [&] {
-                for (const std::string& name : names)
-                    if (!exists(dir_.file(name))) return false;
-                return true;
-            },
-            30);
+        auto all = [&] {
+            return std::all_of(names.begin(), names.end(),
+                               [&](auto& n) { return exists(dir_.file(n)); });
+        };
+        return wait_until(all, 30);
     }
     int stop() {
         pause_ms(500);  // time for a second, wrong conversion
@@ -38,6 +36,9 @@ protected:
     }
     void make_dirs(const std::vector<std::string>& names) {
         for (const std::string& name : names) ASSERT_EQ(mkdir(dir_.file(name).c_str(), 0755), 0);
+    }
+    void move(const std::string& from, const std::string& to) {
+        ASSERT_EQ(rename(dir_.file(from).c_str(), dir_.file(to).c_str()), 0);
     }
 
     Temp_Dir dir_;
@@ -64,7 +65,7 @@ TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
     ASSERT_EQ(mkfifo(dir_.file("in/p.stl").c_str(), 0644), 0);
 
     put(dir_.file("gone.tmp"), model);
-    ASSERT_EQ(rename(dir_.file("gone.tmp").c_str(), dir_.file("in/gone.stl").c_str()), 0);
+    move("gone.tmp", "in/gone.stl");
     ASSERT_EQ(unlink(dir_.file("in/gone.stl").c_str()), 0);
     EXPECT_TRUE(wait_for_line("gone.stl: gone before it could be read")) << log();
     ASSERT_EQ(write(held, model.data() + half, model.size() - half),
@@ -90,12 +91,12 @@ TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
         << model.substr(half);
 
     put(dir_.file("in/.tmp-scan.stl"), model);
-    ASSERT_EQ(rename(dir_.file("in/.tmp-scan.stl").c_str(), dir_.file("in/scan.stl").c_str()), 0);
+    move("in/.tmp-scan.stl", "in/scan.stl");
     put(dir_.file("elsewhere.stl"), model);
     ASSERT_EQ(link(dir_.file("elsewhere.stl").c_str(), dir_.file("in/hard.stl").c_str()), 0);
     ASSERT_EQ(symlink(dir_.file("elsewhere.stl").c_str(), dir_.file("in/soft.stl").c_str()), 0);
     put(dir_.file("moved.tmp"), model);
-    ASSERT_EQ(rename(dir_.file("moved.tmp").c_str(), dir_.file("in/moved.STL").c_str()), 0);
+    move("moved.tmp", "in/moved.STL");
 
     const std::vector<std::string> names = {"held", "slow", "append", "scan",
                                             "hard", "soft", "moved"};
@@ -174,13 +175,13 @@ TEST_F(Batch_Watch, FoldersThatChangeUnderTheWatchAreFollowed) {
     ASSERT_EQ(mkdir(dir_.file("a/sub").c_str(), 0755), 0);
     put(dir_.file("a/sub/made.stl"), small);
     put(dir_.file("x/moved.stl"), small);
-    ASSERT_EQ(rename(dir_.file("x").c_str(), dir_.file("a/x").c_str()), 0);
+    move("x", "a/x");
     EXPECT_TRUE(wait_for_line("b/big0.stl: not converted: its output")) << log();
     fs::remove_all(dir_.file("b"));
     EXPECT_TRUE(wait_for_line("b: the watched folder is gone")) << log();
     make_dirs({"new_b"});
     put(dir_.file("new_b/back.stl"), small);
-    ASSERT_EQ(rename(dir_.file("new_b").c_str(), dir_.file("b").c_str()), 0);
+    move("new_b", "b");
     EXPECT_TRUE(wait_for_line("b: the watched folder is back")) << log();
     EXPECT_TRUE(wait_for_files(
         {"out/during.bmp", "out/stale.bmp", "out/made.bmp", "out/moved.bmp", "out/back.bmp"}))
