@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/commands.h"
+#include "app/load_pose.h"
 
 namespace {
 
@@ -13,12 +14,63 @@ namespace {
 Command_Line* parsing = nullptr;
 bool after_dashes = false;
 
-int take_model(int, char** argv, int& i) {
+const char kHelp[] =
+    "Usage: veltrim [OPTION...] [--] [MODEL.stl]\n"
+    "Shows an STL insole model (binary or ASCII) in a 3D view; Save BMP writes its\n"
+    "150 x 360 gray height map.\n"
+    "\n"
+    "  MODEL.stl                 load this model once the window is up\n"
+    "  --rotate AXIS:DEG[,...]   turn every model loaded in this run by these trackball\n"
+    "                            steps about its own x, y or z axis, as veltrim-batch\n"
+    "                            --rotate does (a Z-up scan takes x:-90); at most 64\n"
+    "  --help                    print this help and exit\n"
+    "  --version                 print the version and exit\n"
+    "\n"
+    "In the view, the keys x, y and z turn the model a quarter turn about its own\n"
+    "axis and Shift+x, Shift+y, Shift+z turn it back; the button 旋轉還原 undoes\n"
+    "them and every drag.\n"
+    "\n"
+    "FLTK's window options:\n";
+
+void set_rotations(const char* text) {
+    const Status parsed = parse_rotations(text, parsing->rotations);
+    if (!parsed) {
+        std::fprintf(stderr, "%s\n", parsed.reason().c_str());
+        parsing->exit_status = 2;
+    }
+}
+
+// Our own options, before FLTK sees the word: how many words they took.
+int take_own_option(int argc, char** argv, int i) {
+    const char* word = argv[i];
+    if (std::strcmp(word, "--help") == 0 || std::strcmp(word, "--version") == 0) {
+        if (word[2] == 'h')
+            std::printf("%s%s", kHelp, Fl::help);
+        else
+            std::printf("veltrim %s\n", VELTRIM_VERSION);
+        if (parsing->exit_status != 2) parsing->exit_status = 0;
+        return 1;
+    }
+    if (std::strncmp(word, "--rotate=", 9) == 0) {
+        set_rotations(word + 9);
+        return 1;
+    }
+    if (std::strcmp(word, "--rotate") != 0) return 0;
+    set_rotations(i + 1 < argc ? argv[i + 1] : "");
+    return i + 1 < argc ? 2 : 1;
+}
+
+int take_model(int argc, char** argv, int& i) {
     const char* word = argv[i];
     if (!after_dashes && std::strcmp(word, "--") == 0) {
         after_dashes = true;
         ++i;
         return 1;
+    }
+    if (!after_dashes) {
+        const int taken = take_own_option(argc, argv, i);
+        i += taken;
+        if (taken > 0) return taken;
     }
     if (!after_dashes && word[0] == '-') return 0;  // FLTK's, or unknown
     if (parsing->model == nullptr) {
@@ -55,6 +107,7 @@ Command_Line parse_command_line(int argc, char** argv) {
 }
 
 void load_model_when_shown(const Command_Line& line) {
+    set_load_steps(line.rotations);
     if (line.model != nullptr)
         Fl::add_timeout(0.0, load_named_model, const_cast<char*>(line.model));
 }

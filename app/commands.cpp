@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "app/app_globals.h"
+#include "app/load_pose.h"
 #include "view/gl_display_3d.h"
 
 Fl_Double_Window* main_window = nullptr;
@@ -30,10 +31,10 @@ void front_view_cb(Fl_Widget*, void*) {
 
 // Every frame leaves the modelview at the identity, so copying it between
 // frames yields identity matrices. We set them directly: that needs no GL
-// context to be current, which a callback cannot count on.
+// context to be current, which a callback cannot count on. The model goes
+// back to its loaded pose: the identity, turned by --rotate's steps.
 void reset_rotation_cb(Fl_Widget*, void*) {
-    std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
-              gl_view->model_matrix);
+    put_in_load_pose(*gl_view);
     std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
               gl_view->view_matrix);
 }

@@ -8,6 +8,8 @@
 #include "app/commands.h"
 #include "app/file_chooser.h"
 #include "app/load_lines.h"
+#include "app/load_pose.h"
+#include "app/status_line.h"
 #include "model/stl_file.h"
 #include "model/utf8_to_ansi.h"
 #include "platform/current_dir.h"
@@ -57,12 +59,22 @@ void load_stl() {
     std::fflush(stdout);
 
     switch (chooser->show()) {
-    case -1: std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg()); return;
-    case 1: std::fprintf(stderr, "*** CANCEL\n"); return;
+    case -1:
+        std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg());
+        show_status(Notice_Tone::Error,
+                    std::string("ERROR: the file chooser failed: ") + chooser->errmsg());
+        return;
+    case 1:
+        std::fprintf(stderr, "*** CANCEL\n");
+        show_status(Notice_Tone::Info, "Load cancelled: no model is loaded.");
+        return;
     default: break;
     }
     const char* picked = chooser->filename();
-    if (picked == nullptr) return;
+    if (picked == nullptr) {
+        show_status(Notice_Tone::Info, "Load cancelled: no model is loaded.");
+        return;
+    }
     load_stl_file(picked);
 }
 
@@ -77,6 +89,8 @@ void load_stl_file(const char* picked) {
     const std::size_t length = std::strlen(picked);
     if (length >= sizeof name) {
         err = "file name too long (" + std::to_string(length) + " bytes, at most 499)\n";
+        show_status(Notice_Tone::Error, "ERROR: the file name is too long (" +
+                                            std::to_string(length) + " bytes, at most 499).");
     } else {
         std::memcpy(name, picked, length + 1);
         utf8_to_ansi(name);
@@ -87,10 +101,13 @@ void load_stl_file(const char* picked) {
             v.set_bounds(bounds);
             out = stl_form_lines(report);
             err = stl_damage_lines(report, name);
+            put_in_load_pose(v);
         } else {
             err = stl_open_failure_line(name, opened);
         }
         ++v.model_generation;
+        show_status(opened ? load_tone(report, v.triangles.size()) : Notice_Tone::Error,
+                    load_notice(name, opened, report, v.triangles.size()));
     }
     print(err, stderr);
     print(out + "READ!\n", stdout);

@@ -7,6 +7,8 @@
 
 #include "app/app_globals.h"
 #include "app/commands.h"
+#include "app/rotation_keys.h"
+#include "app/status_line.h"
 #include "heightmap/sizes.h"
 #include "view/file_drop.h"
 #include "view/gl_display_3d.h"
@@ -77,6 +79,8 @@ Fl_Double_Window* build_main_window() {
         }
         o->end();
     }
+    build_status_line();
+    install_rotation_keys();
     main_window->size_range(945, 605, 945, 453);
     main_window->end();
     return main_window;

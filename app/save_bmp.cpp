@@ -6,6 +6,7 @@
 #include "app/app_globals.h"
 #include "app/commands.h"
 #include "app/file_chooser.h"
+#include "app/status_line.h"
 #include "heightmap/bmp_name.h"
 #include "model/utf8_to_ansi.h"
 #include "view/gl_display_3d.h"
@@ -32,6 +33,11 @@ void save_bmp() {
     if (result == 1) std::fprintf(stderr, "*** CANCEL\n");
     if (picked == nullptr) {  // nothing was picked: nothing may be written
         v.capture_pending = false;
+        if (result == -1)
+            show_status(Notice_Tone::Error,
+                        std::string("ERROR: the file chooser failed: ") + chooser->errmsg());
+        else
+            show_status(Notice_Tone::Info, "Save cancelled: nothing was written.");
         return;
     }
 
@@ -40,6 +46,7 @@ void save_bmp() {
     if (length >= sizeof name) {
         std::fprintf(stderr, "file name too long (%zu bytes, at most 499); nothing saved\n",
                      length);
+        show_status(Notice_Tone::Error, "ERROR: the file name is too long; nothing was saved.");
         v.capture_pending = false;
         return;
     }
@@ -49,9 +56,12 @@ void save_bmp() {
         std::fprintf(stderr,
                      "file name too long for \".bmp\" (%zu bytes, at most 495); nothing saved\n",
                      length);
+        show_status(Notice_Tone::Error, "ERROR: the file name is too long; nothing was saved.");
         v.capture_pending = false;
         return;
     }
     std::memcpy(v.output_path, name, sizeof name);
     v.output_named = true;
+    v.capture_wait_told = false;
+    show_status(Notice_Tone::Info, "Saving: the height map is captured at the top view.");
 }

@@ -7,6 +7,8 @@ namespace sizes {
 
 constexpr int kWindowWidth = 931;  // the main window
 constexpr int kWindowHeight = 676;
+constexpr int kViewLeft = 52;  // the 3D view's place in the window
+constexpr int kViewTop = 92;
 constexpr int kViewWidth = 800;  // the 3D view as the window first shows it
 constexpr int kViewHeight = 560;
 constexpr int kCaptureWidth = 360;   // capture window columns

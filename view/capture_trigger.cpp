@@ -1,15 +1,23 @@
 #include "view/capture_trigger.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "heightmap/conversion.h"
+#include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
+#include "view/operator_notice.h"
 
 namespace {
 
 bool at_top_view(const View_State& v) { return v.azimuth == 0.0f && v.elevation == 90.0f; }
+
+std::string file_name_of(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
+}
 
 }  // namespace
 
@@ -17,6 +25,12 @@ void run_capture_trigger(View_State& v) {
     // Frames drawn before the Save command has stored its name (its dialog
     // may still be open) neither count nor write.
     if (!v.capture_pending || !v.output_named) return;
+    // Turned away (a drag or a preset) before the tenth frame: the capture
+    // waits for the top view, and the operator should know why.
+    if (!at_top_view(v) && !v.capture_wait_told)
+        notify_operator(Notice_Tone::Warning,
+                        "Save is waiting: press 上視 (top view) to capture the height map.");
+    v.capture_wait_told = !at_top_view(v);
     if (at_top_view(v)) ++v.frame_count;
     if (at_top_view(v) && v.frame_count == 10) {
         write_height_map(v);
@@ -65,10 +79,22 @@ bool write_height_map(View_State& v) {
     if (quality.any()) std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
 
     const Status written = write_image_atomically(v.output_path, v.image_header);
+    const std::string name = file_name_of(v.output_path);
     if (!written) {
         std::fprintf(stderr, "ERROR: could not write \"%s\": %s\n", v.output_path,
                      written.reason().c_str());
+        notify_operator(Notice_Tone::Error,
+                        "ERROR: could not write " + name + ": " + written.reason());
         return false;
     }
+    char height[64];
+    std::snprintf(height, sizeof height, "highest point %.1f units above the plate",
+                  height_map::real_length(height_map::depth_range(v.depth_samples, sizes::kSamples),
+                                          v.depth_extent));
+    if (quality.any())
+        notify_operator(Notice_Tone::Warning, "WARNING: saved " + name + " (" + height +
+                                                  "), but " + height_map::describe(quality));
+    else
+        notify_operator(Notice_Tone::Info, "Saved " + name + ": " + height + ".");
     return true;
 }

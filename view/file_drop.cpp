@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/uri_list.h"
+#include "view/operator_notice.h"
 
 namespace {
 File_Drop_Hook drop_hook = nullptr;
@@ -28,6 +29,8 @@ int file_drop_event(int event, const char* text, int length) {
     if (path.empty()) {
         std::fprintf(stderr, "drop ignored: no local .stl file among the dropped names\n");
         std::fflush(stderr);
+        notify_operator(Notice_Tone::Warning,
+                        "Drop ignored: none of the dropped files is a local .stl file.");
         return 1;
     }
     drop_hook(path.c_str());

@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include "view/capture_trigger.h"
+#include "view/rotation_steps.h"
 
 namespace {
 
@@ -118,6 +119,10 @@ void set_up(View_State& v, int w, int h) {
 }
 
 void apply_pending_navigation(View_State& v) {
+    if (v.spin_angle == 0.0f && !v.queued_steps.empty()) {
+        pend_rotation(v, v.queued_steps.front());
+        v.queued_steps.pop_front();
+    }
     glPushMatrix();
     glMultMatrixd(v.model_matrix);
     const float a = v.pan_amount;

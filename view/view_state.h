@@ -1,11 +1,13 @@
 #pragma once
 
 #include <opencv2/core/mat.hpp>
+#include <deque>
 #include <vector>
 
 #include "heightmap/sizes.h"
 #include "model/triangle.h"
 #include "view/model_geometry.h"
+#include "view/rotation_steps.h"
 
 // Everything the 3D view owns: model, view, navigation and capture state.
 // The window widget inherits it; the offscreen renderer and the batch
@@ -19,6 +21,8 @@ struct View_State {
     // Set once the Save command has stored the name it picked; a capture
     // never completes without it (see save_bmp).
     bool output_named = false;
+    // The operator has been told that the armed capture waits for the top view.
+    bool capture_wait_told = false;
     std::vector<Triangle> triangles;
     // Grows whenever triangles is replaced, so cached geometry can follow.
     unsigned long model_generation = 0;
@@ -58,6 +62,9 @@ struct View_State {
     char startup_dir[256] = {};  // UTF-8, the form Linux file functions take
     char model_dir[256] = {};
     bool matrices_pending = true;
+    // Trackball steps to apply, one a frame, once no other turn is pending:
+    // a loaded model's --rotate steps and the x, y and z keys.
+    std::deque<Rotation> queued_steps;
 
     // The matrix the set-up frame reads back for both model_matrix and
     // view_matrix, for code that must put one back without a GL context.
