@@ -6,8 +6,8 @@
 
 // veltrim [FLTK options] [--rotate AXIS:DEG[,...]] [MODEL.stl]
 struct Command_Line {
-    const char* model = nullptr;  // the first argument that is not an option
-    bool unknown_option = false;  // FLTK's list of options has been printed
+    const char* model = nullptr;      // the first argument that is not an option
+    bool unknown_option = false;      // FLTK's list of options has been printed
     std::vector<Rotation> rotations;  // --rotate: the pose every model is loaded in
     // -1 to go on; else the status to exit with before the window opens:
     // 0 after --help or --version, 2 after a bad --rotate (printed).

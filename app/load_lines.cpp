@@ -53,10 +53,9 @@ std::string load_notice(const char* path, const Status& opened, const Stl_Report
     if (!opened) return "ERROR: could not open " + name + ": " + opened.reason();
     const char* form = report.form == Stl_Form::Binary ? "binary" : "ASCII";
     if (facets == 0)
-        return "WARNING: " + name + " holds no readable model (0 facets read as " + form +
-               " STL).";
-    std::string text = "Loaded " + name + ": " + std::to_string(facets) + " facets, " + form +
-                       " STL.";
+        return "WARNING: " + name + " holds no readable model (0 facets read as " + form + " STL).";
+    std::string text =
+        "Loaded " + name + ": " + std::to_string(facets) + " facets, " + form + " STL.";
     const std::string damage = stl_damage_lines(report, name.c_str());
     if (!damage.empty()) {
         std::string joined = damage.substr(0, damage.size() - 1);

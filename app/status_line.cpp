@@ -14,8 +14,8 @@ std::string shown_text;
 void build_status_line() {
     // Under the view, across its width: the window's free strip.
     constexpr int kTop = sizes::kViewTop + sizes::kViewHeight;
-    status_box = new Fl_Box(sizes::kViewLeft, kTop + 2, sizes::kViewWidth,
-                            sizes::kWindowHeight - kTop - 4);
+    status_box =
+        new Fl_Box(sizes::kViewLeft, kTop + 2, sizes::kViewWidth, sizes::kWindowHeight - kTop - 4);
     status_box->box(FL_FLAT_BOX);
     status_box->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
     status_box->labelsize(13);

@@ -92,8 +92,8 @@ bool write_height_map(View_State& v) {
                   height_map::real_length(height_map::depth_range(v.depth_samples, sizes::kSamples),
                                           v.depth_extent));
     if (quality.any())
-        notify_operator(Notice_Tone::Warning, "WARNING: saved " + name + " (" + height +
-                                                  "), but " + height_map::describe(quality));
+        notify_operator(Notice_Tone::Warning, "WARNING: saved " + name + " (" + height + "), but " +
+                                                  height_map::describe(quality));
     else
         notify_operator(Notice_Tone::Info, "Saved " + name + ": " + height + ".");
     return true;

@@ -9,7 +9,8 @@ namespace {
 constexpr double kFrameInterval = 1.0 / 120;
 }
 
-GL_Display_3D::GL_Display_3D() : Fl_Gl_Window(sizes::kViewLeft, sizes::kViewTop, sizes::kViewWidth, sizes::kViewHeight) {
+GL_Display_3D::GL_Display_3D()
+    : Fl_Gl_Window(sizes::kViewLeft, sizes::kViewTop, sizes::kViewWidth, sizes::kViewHeight) {
     Fl::add_timeout(kFrameInterval, redraw_tick, this);
 }
 

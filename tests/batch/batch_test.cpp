@@ -9,7 +9,9 @@
 #include <tuple>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/commands.h"
+#include "app/load_pose.h"
 #include "batch/batch_run.h"
 #include "support/offscreen_view.h"
 
@@ -21,13 +23,15 @@ using Names = std::vector<std::string>;
 // chooser, a few frames, Save BMP, frames until the file is there.
 class Window_Save : public Offscreen_View_Test {
 protected:
-    void save_as_window_does(const std::string& model, const std::string& bmp) {
+    void save_as_window_does(const std::string& model, const std::string& bmp,
+                             const std::function<void()>& before_save = {}) {
         frame(3);
         answer_choosers_with({0, model.c_str(), nullptr});
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         load_stl();
         frame(5);
+        if (before_save) before_save();
         answer_choosers_with({0, bmp.c_str(), nullptr});
         save_bmp();
         int frames = 0;
@@ -75,6 +79,33 @@ TEST_F(Window_Save, BatchFilesAreByteForByteTheWindowsSave) {
         for (unsigned char c : from_window.substr(from_window.size() - 150 * 360)) seen[c] = true;
         EXPECT_GT(std::count(seen.begin(), seen.end(), true), 10) << name;
     }
+}
+
+// --rotate, the x, y and z keys and Reset rotation in the window give the
+// batch's --rotate image, byte for byte.
+TEST_F(Window_Save, TurnedLikeTheBatchGivesTheBatchsImage) {
+    Temp_Dir dir;
+    const std::string model = dir.file("m.stl");
+    put(model, insole_bytes(20000, 2));
+    ASSERT_EQ(run_batch({"--rotate", "x:-90,z:90", "-o", dir.path(), model}).status, 0);
+    const std::string want = slurp(dir.file("m.bmp"));
+    const char* argv[] = {"veltrim", "--rotate", "x:-90,z:90"};
+    load_model_when_shown(parse_command_line(3, const_cast<char**>(argv)));
+    save_as_window_does(model, dir.file("rotate.bmp"));
+    save_as_window_does(model, dir.file("reset.bmp"), [this] {
+        queue_quarter_turn(view(), 'y', false);
+        frame(2);
+        reset_rotation_cb(nullptr, nullptr);
+        frame(3);
+    });
+    load_model_when_shown({});
+    save_as_window_does(model, dir.file("keys.bmp"), [this] {
+        queue_quarter_turn(view(), 'x', true);
+        queue_quarter_turn(view(), 'z', false);
+        frame(3);
+    });
+    for (const char* name : {"rotate.bmp", "reset.bmp", "keys.bmp"})
+        EXPECT_TRUE(slurp(dir.file(name)) == want) << name;
 }
 
 class Batch : public ::testing::Test {

@@ -9,6 +9,8 @@
 #include <sys/resource.h>
 
 #include "app/commands.h"
+#include "app/status_line.h"
+#include "support/insole_model.h"
 #include "support/stl_bytes.h"
 #include "support/temp_dir.h"
 
@@ -171,6 +173,45 @@ TEST_F(Commands, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
         EXPECT_EQ(c.facets == 0, view().max_x == -100000.0f) << c.path.substr(0, 80);
     }
     alarm(0);
+}
+
+}  // namespace
+
+namespace {
+
+// What the status line says after each command, and when a capture waits.
+TEST_F(Commands, TheStatusLineTellsWhatHappened) {
+    set_notice_hook(show_status);
+    const std::vector<Triangle> model = insole_model(3000, 1);
+    const std::string good = write("good.stl", stl_bytes::binary(model));
+    const std::string empty = write("empty.stl", "solid nothing\nendsolid\n");
+    const std::string facets = std::to_string(model.size());
+    const std::vector<std::pair<std::string, std::string>> loads = {
+        {good, "Loaded good.stl: " + facets +
+                   " facets, binary STL. Keys x, y, z turn it a quarter turn; with Shift, back."},
+        {empty, "WARNING: empty.stl holds no readable model (0 facets read as ASCII STL)."},
+        {dir_.file("none.stl"), "ERROR: could not open none.stl: No such file or directory"}};
+    for (const auto& [path, says] : loads) {
+        load(path);
+        EXPECT_EQ(status_text(), says);
+    }
+    run(load_stl, {1, nullptr, nullptr});
+    EXPECT_EQ(status_text(), "Load cancelled: no model is loaded.");
+    run(save_bmp, {0, dir_.file("none").c_str(), nullptr});
+    captured([this] { frame(12); });
+    EXPECT_EQ(status_text().rfind("WARNING: saved none.bmp (highest point ", 0), 0u)
+        << "an empty capture is a warning: " << status_text();
+    EXPECT_NE(status_text().find("the capture holds no model pixel"), std::string::npos);
+
+    load(good);
+    run(save_bmp, {0, dir_.file("shot").c_str(), nullptr});
+    side_view_cb(nullptr, nullptr);
+    captured([this] { frame(20); });
+    EXPECT_EQ(status_text(), "Save is waiting: press 上視 (top view) to capture the height map.");
+    top_view_cb(nullptr, nullptr);
+    captured([this] { frame(12); });
+    EXPECT_EQ(status_text().rfind("Saved shot.bmp: highest point ", 0), 0u) << status_text();
+    set_notice_hook(nullptr);
 }
 
 }  // namespace

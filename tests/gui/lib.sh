@@ -49,10 +49,10 @@ find_main_window() {
 }
 view_drawn() { ! near_pixel "$(shot first-frame)" $((VIEW_X + 1)) $((VIEW_Y + 1)) "0 0 0" 0%; }
 
-start_veltrim() { # ARGS: from the repository root (Load opens at 250_test/); zh_TW for a CJK font
+start_veltrim() { # ARGS: from the repository root (Load opens at 250_test/), under $GUI_LANG
     : >"$OUT" && : >"$ERR"
     (cd "$REPO" && exec env HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" \
-        XDG_DATA_HOME="$WORK/home/.local/share" LANG=zh_TW.UTF-8 \
+        XDG_DATA_HOME="$WORK/home/.local/share" LANG="${GUI_LANG:-C.UTF-8}" \
         stdbuf -oL -eL "$VELTRIM" "$@" >"$OUT" 2>"$ERR") & PID=$!
     poll 20 find_main_window || fail "no visible window titled \"Veltrim\" within 20 s"
     # The window maps before its first GL frame; two black shots would look settled.
@@ -94,6 +94,14 @@ expect_in_order() {
             if ($0 == t || (p ~ /^\^/ && index($0, t) == 1)) { print NR; exit } }' "$file")
         [ -n "$n" ] || fail "no line ${pattern:0:1}\"${pattern:1}\" after line $at of $(basename "$file"): $(tail -n +$((at + 1)) "$file" | head -n 20 | tr '\n' '|')"
         at=$n
+    done
+}
+status_says() { # TEXT: the status line under the view shows it (read by OCR), within 10 s
+    local read deadline=$((SECONDS + 10))
+    until read=$(convert "$(shot status)" -crop 800x24+52+652 +repage -resize 300% -colorspace Gray png:- |
+        tesseract stdin - 2>/dev/null | tr '\n' ' ') && [[ "$read" == *"$1"* ]]; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "the status line shows \"$read\", not \"$1\""
+        sleep 0.2
     done
 }
 shot() { import -window "$WIN" "$SHOTS/$1.png" 2>/dev/null && echo "$SHOTS/$1.png" || fail "no screenshot $1"; }

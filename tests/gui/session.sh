@@ -32,12 +32,20 @@ dropped_model() { # N: the Nth "READ!", and no model through the Load chooser
     wait_for "$OUT" "READ!" "$1" 10 && ! grep -q "^dir(" "$OUT" || fail "the model went through the Load chooser"
 }
 
-# An unknown option before a name that cannot be read and a second name: FLTK's
-# list of options, "READ!" with the reason on stderr, and the empty scene.
+# --help and --version print and exit 0 without a display; a bad --rotate exits 2.
+help=$(env -u DISPLAY "$VELTRIM" --help) && [[ "$help" == *MODEL.stl*--rotate*"-g[eometry]"* ]] || fail "--help: $help"
+[[ "$(env -u DISPLAY "$VELTRIM" --version)" =~ ^veltrim\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version"
+code=0 && env -u DISPLAY "$VELTRIM" --rotate x:0x5A 2>/dev/null || code=$?
+[ "$code" -eq 2 ] || fail "a bad --rotate exited $code, not 2"
+
+# Under C.UTF-8, an unknown option before a name that cannot be read and a
+# second name: FLTK's list of options, "READ!" with the reason on stderr and in
+# the status line, and the empty scene.
 start_veltrim -bogus-option "$WORK/missing.stl" "$WORK/second.stl"
 wait_for "$ERR" "options are:" 1 5 && wait_for "$OUT" "READ!" 1 10
 wait_for "$ERR" "more than one model named; loading only $WORK/missing.stl" 1 1
 grep -q "^cannot open \"$WORK/missing.stl\": No such file or directory" "$ERR" || fail "no reason on stderr for a model that cannot be read"
+status_says "ERROR: could not open missing.stl: No such file or directory"
 [[ "$(xdotool getwindowgeometry "$WIN")" =~ Geometry:\ 931x676 ]] || fail "main window is not 931x676: $(xdotool getwindowgeometry "$WIN")"
 start=$(settled_shot start)
 # The background ramps from (0, 0.2, 0.2) at the top to (0, 0.8, 0.8) at the
@@ -83,8 +91,10 @@ mkdir -p "$WORK/dropped models" && cp "$sample" "$WORK/dropped models/insole é 
 dropped_model 2
 expect_in_order "$OUT" "$(grep -n -m1 -xF "READ!" "$OUT" | cut -d: -f1)" "${read_lines[@]}"
 dropped=$(settled_shot dropped "$top" 5000)
+status_says "12866 facets, ASCII STL."
 drop "file://localhost$WORK/notes.txt"$'\r\n'
 wait_for "$ERR" "drop ignored: no local .stl file among the dropped names" 1 10
+status_says "Drop ignored"
 settled_shot nothing-dropped "$dropped" 0 >/dev/null
 
 [ "$(count_lines "$OUT" "READ!")" -eq 2 ] || fail "a drop of no model printed READ!"
@@ -94,6 +104,7 @@ for model in "$sample" "$REPO/250_test/insole_right_binary.stl" "$WORK/left inso
     load_model "$model"
     loaded=$(settled_shot "loaded-$(basename "$model" .stl)" "$top" 2000)
 done
+status_says "Loaded left insole.stl: 40998 facets, binary STL."
 
 drag_and_check() { # NAME BUTTON LABEL X Y DX DY REFERENCE: 8 steps, then a changed view
     local clicks
@@ -131,6 +142,7 @@ save_as() { # NAME FILE: Save under NAME writes FILE, a gray 150x360 BMP, and pr
 # Without the suffix the name gets ".bmp", and the view turns to the top view
 # for it; a name ending in ".bmp" is kept; the same view gives the same bytes.
 save_as "$WORK/out/insole" "$WORK/out/insole.bmp"
+status_says "Saved insole.bmp: highest point"
 expect_box "$(settled_shot saved-top-view "$reset" 500)" "255 0 255" 361 151 "wire box after Save"
 save_as "$WORK/out/second.bmp" "$WORK/out/second.bmp"
 [ "$(ls -A "$WORK/out" | tr '\n' ' ')" = "insole.bmp second.bmp " ] || fail "the folder holds $(ls -A "$WORK/out" | tr '\n' ' ')"
@@ -141,13 +153,29 @@ click_button "$BUTTON_SAVE" && answer "$SAVE_TITLE" && wait_for "$ERR" "*** CANC
 sleep 2 # the capture would have completed ten frames (1/12 s) after the dialog
 [ "$(stat -c '%n %i %Y %s' "$WORK/out"/*)" = "$before" ] || fail "a cancelled Save changed the folder: $(ls -lA "$WORK/out" | tr '\n' '|')"
 ! grep -qE '^(max|min|real length) ' <(tail -n +$((from + 1)) "$OUT") || fail "a cancelled Save ran the capture"
+status_says "Save cancelled: nothing was written."
+# Shift+X stands the model up as veltrim-batch --rotate x:-90 does (byte for
+# byte offscreen; GLX here rounds a few depth steps the other way); it now
+# sticks out of the capture, which the status line warns of.
+xdotool key --window "$WIN" shift+x && save_as "$WORK/out/standing" "$WORK/out/standing.bmp"
+status_says "WARNING: saved standing.bmp"
+env -u DISPLAY "$(dirname "$VELTRIM")/veltrim-batch" --rotate x:-90 -o "$WORK/batch" "$WORK/left insole.stl" 2>/dev/null
+[ "$(compare -metric AE -fuzz 0.5% "$WORK/out/standing.bmp" "$WORK/batch/left insole.bmp" null: 2>&1)" = 0 ] &&
+    [ "$(compare -metric AE "$WORK/out/standing.bmp" "$WORK/batch/left insole.bmp" null: 2>&1)" -le 270 ] ||
+    fail "Shift+X and the batch's x:-90 differ by more than rounding"
+# A write that fails (a link that loops) is an error in the status line.
+ln -s loop.bmp "$WORK/out/loop.bmp" && click_button "$BUTTON_SAVE" && answer "$SAVE_TITLE" "$WORK/out/loop"
+status_says "ERROR: could not write loop.bmp"
+click_button "$BUTTON_LOAD" && answer "$LOAD_TITLE" && status_says "Load cancelled: no model is loaded."
 close_veltrim
 
 # Named on the command line after an FLTK option and its value, relative to the
 # working directory: loaded once the window is up, as the dropped copy was; a
 # drop of a bare path replaces it.
-start_veltrim -geometry 931x676 250_test/insole_ascii.stl
+GUI_LANG=zh_TW.UTF-8 start_veltrim -geometry 931x676 250_test/insole_ascii.stl
 dropped_model 1 && expect_in_order "$OUT" 0 "${read_lines[@]}"
+# The labels are the same glyphs under C.UTF-8 as under a Chinese locale.
+[ "$(diff_pixels "$start" "$(settled_shot zh-start)" 486x42+52+26)" -eq 0 ] || fail "the button row differs between C.UTF-8 and zh_TW.UTF-8"
 ! grep -q "options are:" "$ERR" || fail "FLTK listed its options without an unknown option"
 click_button "$BUTTON_TOP" && settled_shot command-line "$dropped" 0 >/dev/null
 drop "$box" && dropped_model 2

@@ -15,8 +15,9 @@ TEST(Uri_List, EntriesToLocalNames) {
         {"FILE://LocalHost/x.stl", "/x.stl"},
         {"file:/home/a/x.stl", "/home/a/x.stl"},
         {"file:///a%20b/%C3%A9%2541.stl", "/a b/\xC3\xA9%41.stl"},
-        {"file:///bad%zz%4", "/bad%zz%4"},  // no two hex digits: kept
-        {"file:///cut%00.stl", ""},         // a NUL cannot be in a name
+        {"file:///%e4%b8%8a%2f.stl", "/\xE4\xB8\x8A/.stl"},  // lower-case hex as well
+        {"file:///bad%zz%4", "/bad%zz%4"},                   // no two hex digits: kept
+        {"file:///cut%00.stl", ""},                          // a NUL cannot be in a name
         {"file://otherhost/x.stl", ""},
         {"file://localhostx/x.stl", ""},
         {"file:x.stl", ""},
