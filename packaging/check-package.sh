@@ -23,13 +23,12 @@ grep -q '^/usr/share/veltrim/250_test/.*\.stl$' <<<"$files" || fail "no sample m
 if grep -Eq '^/usr/(bin|lib)/.*(test|bench)' <<<"$files"; then fail "tests or benchmarks packaged"; fi
 
 depends="$(dpkg-deb -f "$deb" Depends)"
-for d in libfltk-gl1.3 libfltk1.3 libopencv-imgcodecs libopengl0 libglu1-mesa libegl1 libegl-mesa0 libgl1-mesa-dri; do
+for d in libfltk-gl1.3 libfltk1.3 libopencv-imgcodecs libopengl0 libglu1-mesa libegl1 libegl-mesa0 libgl1-mesa-dri fonts-wqy-zenhei; do
   grep -q "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 for d in libassimp libgtest libbenchmark; do
   if grep -q "$d" <<<"$depends"; then fail "Depends names a build-only library $d"; fi
 done
-grep -q fonts-wqy-zenhei <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "no CJK font recommended"
 # The upstream part of the version; the Debian revision follows a dash.
 deb_version="$(dpkg-deb -f "$deb" Version)"
 [ -z "$version" ] || [ "${deb_version%-*}" = "$version" ] || fail "version $deb_version is not $version-*"
