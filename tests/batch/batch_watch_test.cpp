@@ -100,9 +100,7 @@ TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
 
     const std::vector<std::string> names = {"held", "slow", "append", "scan",
                                             "hard", "soft", "moved"};
-    std::vector<std::string> bmps;
-    for (const std::string& name : names) bmps.push_back("out/" + name + ".bmp");
-    EXPECT_TRUE(wait_for_files(bmps)) << log();
+    for (const std::string& name : names) EXPECT_TRUE(wait_for_files({"out/" + name + ".bmp"}));
     EXPECT_EQ(stop(), 0) << "every file's latest outcome is converted: " << log();
     const std::string text = log(), rows = slurp(report);
     for (const std::string& name : names) {
@@ -121,23 +119,18 @@ TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
     EXPECT_EQ(count_lines_with(rows, ","), 8) << "a header and one row a file: " << rows;
 }
 
-// Lowers the kernel's event queue for the watches made while it lives, so
-// that a burst of files overflows it. Needs root; false without.
-class Small_Event_Queue {
-public:
+// The kernel's event queue for watches made meanwhile, lowered to 16 events
+// so that a burst of files overflows it. Needs root; saved stays 0 without.
+struct Small_Event_Queue {
+    const char* knob = "/proc/sys/fs/inotify/max_queued_events";
+    long saved = 0;
     Small_Event_Queue() {
-        std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> saved_;
-        std::ofstream out("/proc/sys/fs/inotify/max_queued_events");
-        ok_ = saved_ > 0 && static_cast<bool>(out << 16 << std::flush);
+        std::ifstream(knob) >> saved;
+        if (!(std::ofstream(knob) << 16 << std::flush)) saved = 0;
     }
     ~Small_Event_Queue() {
-        if (ok_) std::ofstream("/proc/sys/fs/inotify/max_queued_events") << saved_;
+        if (saved > 0) std::ofstream(knob) << saved;
     }
-    bool ok() const { return ok_; }
-
-private:
-    long saved_ = 0;
-    bool ok_ = false;
 };
 
 // Arrivals during the first pass, a restart with out-of-date images, new
@@ -155,8 +148,8 @@ TEST_F(Batch_Watch, FoldersThatChangeUnderTheWatchAreFollowed) {
     const timespec long_ago[2] = {{1000, 0}, {1000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, dir_.file("out/stale.bmp").c_str(), long_ago, 0), 0);
 
-    std::unique_ptr<Small_Event_Queue> queue = std::make_unique<Small_Event_Queue>();
-    const bool overflows = queue->ok();
+    auto queue = std::make_unique<Small_Event_Queue>();
+    const bool overflows = queue->saved > 0;
     pid_ = start_batch(
         {"--watch", "-r", "-j", "1", "-o", dir_.file("out"), dir_.file("a"), dir_.file("b")},
         dir_.file("out.txt"), dir_.file("err"));
