@@ -43,7 +43,8 @@ void pause_s(double s) { std::this_thread::sleep_for(std::chrono::duration<doubl
 pid_t spawn(const std::vector<std::string>& args, const std::string& out, int keep_fd = -1) {
     const pid_t pid = fork();
     if (pid != 0) return pid;
-    const int fd = open(out.empty() ? "/dev/null" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int fd =
+        open(out.empty() ? "/dev/null" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(fd, 1);
     dup2(open("/dev/null", O_WRONLY), 2);
     for (int f = 3; f < 256; ++f)
@@ -164,7 +165,8 @@ int main(int argc, char** argv) {
     }
 
     std::printf("Idle window, CPU time over %.0f s in cores (1.0 = one core busy):\n", measure_s);
-    std::printf("%10s | %8s%s\n", "facets", "this", old_program.empty() ? "" : " |      old |  old/this");
+    std::printf("%10s | %8s%s\n", "facets", "this",
+                old_program.empty() ? "" : " |      old |  old/this");
     int failures = 0;
     for (const Case& c : cases) {
         const std::string log = dir + "/stdout.txt";
