@@ -57,6 +57,7 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& out, int ke
 }
 
 void stop(pid_t pid) {
+    if (pid <= 0) return;  // fork failed: there is nothing to stop
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
 }
@@ -153,13 +154,18 @@ int main(int argc, char** argv) {
                               "1280x1024x24", "-nolisten", "tcp", "-noreset"},
                              "", fds[1]);
     close(fds[1]);
-    char number[16] = {};
-    const ssize_t got = read(fds[0], number, sizeof number - 1);
+    std::string number;  // Xvfb writes it, then a line feed, once it accepts clients
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
-    const std::string display = ":" + std::string(number, got > 0 ? std::strcspn(number, "\n") : 0);
-    Display* d = got > 0 ? XOpenDisplay(display.c_str()) : nullptr;
+    const std::string display = ":" + number;
+    Display* d = nullptr;
+    for (int i = 0; i < 50 && !number.empty(); ++i) {
+        if ((d = XOpenDisplay(display.c_str())) != nullptr) break;
+        pause_s(0.1);
+    }
     if (d == nullptr) {
-        std::fprintf(stderr, "Xvfb did not start\n");
+        std::fprintf(stderr, "Xvfb did not start (display \"%s\")\n", display.c_str());
         stop(xvfb);
         return 1;
     }
