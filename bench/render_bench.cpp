@@ -1,7 +1,8 @@
 // Frames of the 3D view drawn offscreen (800 x 560, the window's own frame
 // code): the model from its cached vertex buffer against immediate mode,
 // both in the same run; the time from reading a large binary STL file to the
-// end of its first frame; allocations per ordinary frame.
+// end of its first frame; allocations per ordinary frame; a frame while
+// dragging, drawn by the window's tick before and after it skipped idle frames.
 //
 //   render_bench [--benchmark_repetitions=3 --benchmark_enable_random_interleaving=true]
 //
@@ -9,6 +10,7 @@
 // in seconds. LP_NUM_THREADS sets llvmpipe's rasterizer threads.
 #include <benchmark/benchmark.h>
 
+#include <FL/Fl.H>
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -31,6 +33,7 @@
 #include "support/model_bounds.h"
 #include "wavy_surface.h"
 #include "view/frame.h"
+#include "view/gl_display_3d.h"
 #include "view/offscreen_context.h"
 
 namespace {
@@ -104,8 +107,9 @@ void release(View_State& view) {
     glFinish();
 }
 
-void frame_bench(benchmark::State& state, Model_Path path, std::size_t facets) {
-    auto view = prepared_view(path, facets);
+// Times each call of tick (which draws at most one frame) to its glFinish.
+template <class Tick>
+void time_frames(benchmark::State& state, const View_State& view, Tick tick) {
     using clock = std::chrono::steady_clock;
     // Each frame's own time: the shortest shows what the renderer can do
     // when the machine leaves it alone, the median what it does under load.
@@ -115,7 +119,7 @@ void frame_bench(benchmark::State& state, Model_Path path, std::size_t facets) {
     for (auto _ : state) {
         const long before = allocation_counter::count.load();
         const auto t0 = clock::now();
-        draw_frame(*view, kW, kH, true);
+        tick();
         glFinish();  // what a buffer swap waits for
         const auto t1 = clock::now();
         allocations += allocation_counter::count.load() - before;
@@ -123,12 +127,55 @@ void frame_bench(benchmark::State& state, Model_Path path, std::size_t facets) {
             ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
     }
     state.counters["allocs/frame"] = static_cast<double>(allocations) / state.iterations();
-    state.counters["facets"] = static_cast<double>(view->triangles.size());
+    state.counters["facets"] = static_cast<double>(view.triangles.size());
     if (!ms.empty()) {
         std::sort(ms.begin(), ms.end());
         state.counters["min_ms"] = ms.front();
         state.counters["median_ms"] = ms[ms.size() / 2];
     }
+}
+
+void frame_bench(benchmark::State& state, Model_Path path, std::size_t facets) {
+    auto view = prepared_view(path, facets);
+    time_frames(state, *view, [&] { draw_frame(*view, kW, kH, true); });
+    release(*view);
+}
+
+// A right-button drag step every frame, then the window's timer tick: before
+// idle frames were skipped the tick always drew; now it asks frame_due()
+// first, and draw() records what the frame reads.
+void interactive_bench(benchmark::State& state, bool when_due, std::size_t facets) {
+    auto view = std::make_unique<GL_Display_3D>();
+    if (facets > 0) {
+        view->triangles = model(facets);
+        view->set_bounds(first_vertex_bounds(view->triangles));
+        ++view->model_generation;
+    }
+    for (int i = 0; i <= kWarmUpFrames; ++i) {
+        view->draw();
+        view->valid(1);
+        view->context_valid(1);
+    }
+    int step = 1;
+    Fl::e_keysym = FL_Button + FL_RIGHT_MOUSE;
+    time_frames(state, *view, [&] {
+        Fl::e_x = view->last_x + (step = -step);  // turns back and forth
+        Fl::e_y = view->last_y;
+        view->handle(FL_DRAG);
+        if (!when_due)
+            draw_frame(*view, kW, kH, true);
+        else if (view->frame_due())
+            view->draw();
+    });
+    // The tick's own added work, alone: frame_due() on a view drawn as it stands.
+    view->draw();
+    const auto t0 = std::chrono::steady_clock::now();
+    int due = 0;
+    for (int i = 0; i < 100000; ++i) due += view->frame_due();
+    state.counters["due_check_us"] =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count() /
+        100000;
+    if (due != 0) state.SkipWithError("a frame due with nothing changed");
     release(*view);
 }
 
@@ -193,12 +240,16 @@ public:
 std::string frame_name(Model_Path p, std::size_t facets) {
     return std::string("frame/") + path_name(p) + "/" + std::to_string(facets);
 }
+std::string interactive_name(bool when_due, std::size_t facets) {
+    return std::string("interactive/") + (when_due ? "when_due/" : "every_tick/") +
+           std::to_string(facets);
+}
 std::string load_name(Model_Path p, std::size_t facets) {
     return std::string("load_to_first_frame/") + path_name(p) + "/" + std::to_string(facets);
 }
 
 void print_summary(const Collector& c, const std::vector<std::size_t>& sizes,
-                   std::size_t load_facets) {
+                   const std::vector<std::size_t>& drag_sizes, std::size_t load_facets) {
     auto find = [&](const std::string& name) -> const Collector::Result* {
         auto it = c.results.find(name);
         return it == c.results.end() || it->second.ms.empty() ? nullptr : &it->second;
@@ -229,6 +280,23 @@ void print_summary(const Collector& c, const std::vector<std::size_t>& sizes,
         std::printf("%9zu | %7.2f / %7.2f | %7.2f / %7.2f | %5.2fx/%5.2fx | %7.2f / %7.2f | %g\n",
                     n, a_min, a_med, b_min, b_med, a_min / b_min, a_med / b_med, a_cpu, b_cpu,
                     allocs);
+    }
+    std::printf(
+        "Dragging, a frame every tick: the tick that always drew against the one that\n"
+        "draws when due (min / median ms; ratio due/always, 1.05 = 5%% slower)\n");
+    for (std::size_t n : drag_sizes) {
+        const auto* always = find(interactive_name(false, n));
+        const auto* due = find(interactive_name(true, n));
+        if (always == nullptr || due == nullptr) continue;
+        const double a_min = lowest(always->counters.at("min_ms")),
+                     b_min = lowest(due->counters.at("min_ms"));
+        const double a_med = median(always->counters.at("median_ms")),
+                     b_med = median(due->counters.at("median_ms"));
+        std::printf(
+            "%9zu | always %7.2f / %7.2f | when due %7.2f / %7.2f | %5.3f / %5.3f | check %.3f "
+            "us\n",
+            n, a_min, a_med, b_min, b_med, b_min / a_min, b_med / a_med,
+            median(due->counters.at("due_check_us")));
     }
     if (const auto* cached = find(frame_name(Model_Path::Cached, 50000)))
         std::printf(
@@ -263,6 +331,8 @@ int main(int argc, char** argv) {
     const std::vector<std::size_t> sizes =
         quick ? std::vector<std::size_t>{10000, 50000}
               : std::vector<std::size_t>{10000, 50000, 100000, 1000000};
+    const std::vector<std::size_t> drag_sizes =
+        quick ? std::vector<std::size_t>{0, 10000} : std::vector<std::size_t>{0, 100000, 1000000};
     const std::size_t load_facets = quick ? 50000 : 1000000;
     const double min_time = quick ? 0.3 : 1.0;
 
@@ -272,6 +342,13 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime()
                 ->MeasureProcessCPUTime()
+                ->MinTime(min_time);
+    for (std::size_t n : drag_sizes)
+        for (bool when_due : {false, true})
+            benchmark::RegisterBenchmark(interactive_name(when_due, n).c_str(), interactive_bench,
+                                         when_due, n)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
                 ->MinTime(min_time);
     const Stl_File file(load_facets);
     for (Model_Path p : {Model_Path::Immediate, Model_Path::Cached})
@@ -283,7 +360,7 @@ int main(int argc, char** argv) {
 
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
-    print_summary(collector, sizes, load_facets);
+    print_summary(collector, sizes, drag_sizes, load_facets);
     benchmark::Shutdown();
     return 0;
 }

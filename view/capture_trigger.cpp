@@ -39,6 +39,10 @@ void run_capture_trigger(View_State& v) {
     }
 }
 
+bool capture_counts_frames(const View_State& v) {
+    return v.capture_pending && v.output_named && at_top_view(v);
+}
+
 std::string convert_height_map(View_State& v) {
     const std::string lines =
         height_map::convert_depth(v.depth_samples, v.depth_extent, v.gray_samples, v.height_map);

@@ -10,6 +10,10 @@
 // capture is armed and named, and converts on the tenth.
 void run_capture_trigger(View_State& view);
 
+// Whether the next frame would count toward the capture: the window draws
+// it even when nothing in it changed.
+bool capture_counts_frames(const View_State& view);
+
 // Converts view.depth_samples to view.height_map, points view.image_header
 // at it, and returns the three console lines the capture prints. Writes
 // nothing, so the batch converter can keep them to itself.

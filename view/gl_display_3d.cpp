@@ -3,7 +3,7 @@
 #include <FL/Fl.H>
 
 #include "heightmap/sizes.h"
-#include "view/frame.h"
+#include "view/capture_trigger.h"
 
 namespace {
 constexpr double kFrameInterval = 1.0 / 120;
@@ -19,9 +19,20 @@ GL_Display_3D::~GL_Display_3D() {
     std::vector<Triangle>().swap(triangles);
 }
 
+bool GL_Display_3D::frame_due() const {
+    return !valid() || !context_valid() || capture_counts_frames(*this) ||
+           Frame_Inputs(*this, w(), h()) != drawn_;
+}
+
+// An unchanged frame is not drawn at all: no draw, no buffer swap, and the
+// window keeps showing the last one (an expose still draws it again).
 void GL_Display_3D::redraw_tick(void* data) {
-    static_cast<GL_Display_3D*>(data)->redraw();
+    auto* view = static_cast<GL_Display_3D*>(data);
+    if (view->frame_due()) view->redraw();
     Fl::repeat_timeout(kFrameInterval, redraw_tick, data);
 }
 
-void GL_Display_3D::draw() { draw_frame(*this, w(), h(), valid(), !context_valid()); }
+void GL_Display_3D::draw() {
+    drawn_ = Frame_Inputs(*this, w(), h());
+    draw_frame(*this, w(), h(), valid(), !context_valid());
+}

@@ -3,8 +3,15 @@
 #include "support/offscreen_view.h"
 
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "app/commands.h"
+#include "app/load_pose.h"
+#include "support/insole_model.h"
+#include "support/stl_bytes.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -38,6 +45,29 @@ protected:
         view().elevation = 0;
         frame(2);
     }
+    // n ticks of the window's timer, which draws only a frame that is due.
+    // Where a tick skips, a frame drawn anyway must change no pixel and no
+    // depth sample. Returns the frames drawn.
+    int ticks(int n) {
+        const int w = view().w(), h = view().h();
+        std::vector<unsigned char> shown(w * h * 3), drawn_anyway(shown.size());
+        std::vector<float> depth(sizes::kCaptureWidth * sizes::kCaptureHeight);
+        int drawn = 0;
+        for (int i = 0; i < n; ++i) {
+            if (view().frame_due()) {
+                frame();
+                ++drawn;
+                continue;
+            }
+            glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, shown.data());
+            std::copy_n(view().depth_samples, depth.size(), depth.begin());
+            frame();
+            glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, drawn_anyway.data());
+            EXPECT_TRUE(shown == drawn_anyway) << "tick " << i << ": the screen was stale";
+            EXPECT_TRUE(std::equal(depth.begin(), depth.end(), view().depth_samples));
+        }
+        return drawn;
+    }
 };
 
 TEST_F(ViewFrame, FirstFrameUnturnedThenTheInitialViewPendingStepsOnceAndAResizeKeepsThem) {
@@ -66,6 +96,43 @@ TEST_F(ViewFrame, FirstFrameUnturnedThenTheInitialViewPendingStepsOnceAndAResize
     EXPECT_TRUE(is_identity(view().saved_modelview)) << "the first frame after the reset";
     frame();
     expect_matrix(view().saved_modelview, view_rotation(0, 90));
+}
+
+TEST_F(ViewFrame, IdleTicksDrawNothingAndEveryChangeShowsOnTheNextTick) {
+    const Temp_Dir dir;
+    const std::string model = dir.file("m.stl"), bmp = dir.file("out.bmp");
+    std::ofstream(model, std::ios::binary) << stl_bytes::binary(insole_model(3000));
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"first frames", [] {}},
+        {"load", [&] { load_stl_file(model.c_str()); }},
+        {"preset", [] { side_view_cb(nullptr, nullptr); }},
+        {"right drag, azimuth only", [&] { event(FL_DRAG, view().last_x + 20, view().last_y, 3); }},
+        {"trackball", [&] { event(FL_DRAG, view().last_x + 30, view().last_y + 9, 1); }},
+        {"the same turn again, as a drag makes it", [&] { view().spin_angle = 30; }},
+        {"a quarter turn queued by a key", [&] { queue_quarter_turn(view(), 'x', false); }},
+        {"middle drag", [&] { event(FL_DRAG, view().last_x + 8, view().last_y + 6, 2); }},
+        {"the same pan again", [&] { view().pan_amount = 5; }},
+        {"wheel", [&] { event(FL_MOUSEWHEEL, view().last_x - 10, view().last_y); }},
+        {"pointer moved", [&] { view().probe_x = 123; }},
+        {"reset rotation", [] { reset_rotation_cb(nullptr, nullptr); }},
+        {"resize", [&] { resize(640, 480); }},
+        {"new context", [&] { view().context_valid(0); }},
+        {"top view, capture armed but not named", [&] {
+             std::snprintf(view().output_path, sizeof view().output_path, "%s", bmp.c_str());
+             view().capture_pending = true;
+             top_view_cb(nullptr, nullptr);
+         }}};
+    for (const auto& [what, step] : steps) {
+        captured(step);
+        EXPECT_GE(ticks(4), 1) << what;
+        EXPECT_FALSE(view().frame_due()) << what << ": idle again";
+    }
+    EXPECT_EQ(view().w() + view().azimuth, 640) << "every step above ran";
+    view().output_named = true;  // now every tick counts a frame toward the capture
+    EXPECT_EQ(ticks(9), 9);
+    EXPECT_FALSE(std::filesystem::exists(bmp));
+    captured([&] { EXPECT_EQ(ticks(3), 1) << "the tenth writes, then idle"; });
+    EXPECT_TRUE(std::filesystem::exists(bmp));
 }
 
 // Colours from the fixed-function lighting equation, worked out by hand:
