@@ -8,7 +8,7 @@
 #   4. the STL parser fuzzer for a bounded time;
 #   5. the benchmarks in their short mode (figures only, no pass/fail);
 #   6. the unit tests of the scalar build;
-#   7. the unit and offscreen tests and the monkey test under the sanitizers;
+#   7. the unit, offscreen and batch tests and the monkey test under the sanitizers;
 #   8. every test of the normal build, the real window under a private Xvfb;
 #   9. the README's first command, scripts/run.sh, until its window is up;
 #  10. the mutation check: every fault of scripts/mutants.txt must fail a test.
@@ -32,11 +32,11 @@ version="$(sed -n 's/^project(veltrim VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLi
 "$root/packaging/check-package.sh" "$root"/build/veltrim_*.deb "$version"
 
 echo "== clang sanitizer build"
-# Only what the sanitizer tests run: the unit and offscreen tests, and the
-# program with the helper its monkey test needs; the converter is built too,
-# so that all the program's code passes clang's warnings.
+# Only what the sanitizer tests run: the unit, offscreen and batch tests (the
+# converter under them), and the program with the helper its monkey test
+# needs.
 CC=clang CXX=clang++ \
-  VELTRIM_TARGETS="unit_tests gl_tests veltrim veltrim-batch x_close_window" \
+  VELTRIM_TARGETS="unit_tests gl_tests batch_tests veltrim veltrim-batch x_close_window" \
   "$root/scripts/build.sh" "$root/build-asan" -DVELTRIM_SANITIZE=ON -DVELTRIM_WERROR=ON \
   -DVELTRIM_BENCH=OFF
 echo "== scalar build"
