@@ -96,8 +96,10 @@ drop "file://localhost$WORK/notes.txt"$'\r\n'
 wait_for "$ERR" "drop ignored: no local .stl file among the dropped names" 1 10
 status_says "Drop ignored"
 settled_shot nothing-dropped "$dropped" 0 >/dev/null
+printf 'solid nothing\nendsolid\n' >"$WORK/hollow.stl" && drop "$WORK/hollow.stl" && dropped_model 3
+status_says "WARNING: hollow.stl holds no readable model"
 
-[ "$(count_lines "$OUT" "READ!")" -eq 2 ] || fail "a drop of no model printed READ!"
+[ "$(count_lines "$OUT" "READ!")" -eq 3 ] || fail "a drop of no model printed READ!"
 # Every sample through the chooser; last a left insole, which no turn maps onto itself.
 cp "$box" "$WORK/left insole.stl"
 for model in "$sample" "$REPO/250_test/insole_right_binary.stl" "$WORK/left insole.stl"; do
