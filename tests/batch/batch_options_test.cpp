@@ -25,10 +25,7 @@ Facets transformed(Facets t, const std::function<void(float*)>& f) {
 
 cv::Mat image(const std::string& path) { return cv::imread(path, cv::IMREAD_UNCHANGED); }
 
-class Batch_Options : public ::testing::Test {
-protected:
-    Temp_Dir dir_;
-};
+using Batch_Options = Batch_Test;
 
 // A scanner that writes Z-up models: the same relief with its height along
 // +z. Turned by --rotate it must give the height map of its Y-up twin.
@@ -43,15 +40,14 @@ TEST_F(Batch_Options, RotatedZUpModelGivesItsYUpTwinsHeightMap) {
     // Twice, to one worker: each model starts from the unturned pose.
     put(dir_.file("z_up.stl"), z_up);
     put(dir_.file("z_up_2.stl"), z_up);
-    struct Case {
-        std::vector<std::string> y_up_rotate, z_up_rotate;
-    };
-    // The second row checks the order: steps turn about the model's own axes,
-    // so after standing up, its z axis is the vertical.
-    const std::vector<Case> cases = {{{}, {"--rotate", "x:-90"}},
-                                     {{"--rotate", "y:30"}, {"--rotate", "x:-90,z:30"}}};
-    for (const Case& c : cases) {
-        std::vector<std::string> a = c.y_up_rotate, b = c.z_up_rotate;
+    // The --rotate of the Y-up and of the Z-up model. The second row checks
+    // the order: steps turn about the model's own axes, so after standing up,
+    // its z axis is the vertical.
+    using Rotate = std::vector<std::string>;
+    for (const auto& [y_up_rotate, z_up_rotate] :
+         {std::pair<Rotate, Rotate>{{}, {"--rotate", "x:-90"}},
+          std::pair<Rotate, Rotate>{{"--rotate", "y:30"}, {"--rotate", "x:-90,z:30"}}}) {
+        Rotate a = y_up_rotate, b = z_up_rotate;
         a.insert(a.end(), {"--overwrite", "-o", dir_.file("a"), dir_.file("y_up.stl")});
         b.insert(b.end(), {"-j", "1", "--overwrite", "-o", dir_.file("b"), dir_.file("z_up.stl"),
                            dir_.file("z_up_2.stl")});
@@ -64,7 +60,7 @@ TEST_F(Batch_Options, RotatedZUpModelGivesItsYUpTwinsHeightMap) {
             ASSERT_EQ(want.size(), got.size()) << name;
             cv::Mat d;
             cv::absdiff(want, got, d);
-            const std::string rotate = c.z_up_rotate.back() + " " + name;
+            const std::string rotate = z_up_rotate.back() + " " + name;
             EXPECT_GT(cv::countNonZero(want), 20000) << rotate << ": the relief must be there";
             EXPECT_EQ(cv::countNonZero(d > 1), 0) << rotate;
             // 0.2 % off by one: rounding at depth steps
@@ -93,7 +89,7 @@ Facets off_centre(Facets t, int axis, float by) {
 
 TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     const Facets normal = insole_model(20000, 1);
-    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
+    make_dirs({"in", "out"});
     put(dir_.file("in/normal.stl"), stl_bytes::ascii(normal));
     // Five times as tall: 51 units and more above the plate, and the
     // lower half of the relief under it once centred.
@@ -112,7 +108,6 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     put(dir_.file("in/apart.stl"), stl_bytes::binary(apart));
     put(dir_.file("in/broken.stl"), "solid x\nfacet normal 0 0 1, no more\n");
     put(dir_.file("in/kept.stl"), insole_bytes(2000, 3));
-    ASSERT_EQ(mkdir(dir_.file("out").c_str(), 0755), 0);
     put(dir_.file("out/kept.bmp"), "an earlier picture");
 
     const std::string report = dir_.file("report, run 1.csv");
@@ -131,9 +126,6 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     EXPECT_EQ(r.lines_with("normal.stl: WARNING"), 0) << r.err;
     EXPECT_EQ(r.lines_with("converted 7 (6 with warnings), skipped 1, failed 1"), 1) << r.err;
     EXPECT_EQ(r.lines_with("tall.stl: WARNING: " + std::to_string(clipped) + " pixels clipped"), 1);
-    const std::string empty =
-        "the capture holds no model pixel \\(the model lies outside the "
-        "capture window\\)";
     EXPECT_EQ(r.lines_with("apart.stl: WARNING: the capture holds no model pixel (the model"), 1);
 
     // Each line of the report by its pattern; group 1 is a real length.
@@ -147,7 +139,8 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
             " pixels clipped at 255 \\(51 units or more above the plate\\); [0-9]+ pixels with "
             "part of the model below the plate \\(hidden\\)",
         in + "apart.stl," + out + "apart.bmp,converted," + std::to_string(2 * normal.size()) +
-            ",binary,[^,]*,0,no,no," + empty,
+            ",binary,[^,]*,0,no,no,the capture holds no model pixel \\(the model lies outside "
+            "the capture window\\)",
         in + "broken.stl," + out +
             "broken.bmp,failed,0,ascii,,,,,no facets: an ASCII STL without a readable facet",
         in + "kept.stl," + out + "kept.bmp,skipped,,,,,,,\"\"\"" + out +
@@ -218,7 +211,7 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
 // SIGHUP, as a closed terminal sends, in the middle of a run: the files in
 // hand finish whole, no temporary is left, and the report has every model.
 TEST_F(Batch_Options, SighupFinishesTheFilesInHand) {
-    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
+    make_dirs({"in"});
     const std::string model = insole_bytes(60000, 2), out = dir_.file("out"), csv = dir_.file("r");
     for (int k = 10; k < 22; ++k) put(dir_.file("in/m" + std::to_string(k) + ".stl"), model);
     const mode_t mask = umask(077);  // a new report's mode is the umask's

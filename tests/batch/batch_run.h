@@ -46,14 +46,13 @@ inline void put(const std::string& path, const std::string& bytes) {
 inline pid_t start_batch(std::vector<std::string> args, const std::string& out_path,
                          const std::string& err_path, const char* display = nullptr) {
     args.insert(args.begin(), VELTRIM_BATCH);
-    std::vector<std::string> env;
+    std::string display_entry = std::string("DISPLAY=") + (display ? display : "");
+    std::vector<char*> argv, envp;
     for (char** e = environ; *e != nullptr; ++e)
         if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0)
-            env.push_back(*e);
-    if (display) env.push_back(std::string("DISPLAY=") + display);
-    std::vector<char*> argv, envp;
+            envp.push_back(*e);
+    if (display) envp.push_back(&display_entry[0]);
     for (std::string& a : args) argv.push_back(&a[0]);
-    for (std::string& e : env) envp.push_back(&e[0]);
     argv.push_back(nullptr);
     envp.push_back(nullptr);
     const pid_t pid = fork();
@@ -112,3 +111,13 @@ inline bool wait_until(const std::function<bool()>& done, double seconds) {
 }
 
 inline void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A test with a fresh folder of its own.
+class Batch_Test : public ::testing::Test {
+protected:
+    void make_dirs(const std::vector<std::string>& names) {
+        for (const std::string& name : names) ASSERT_EQ(mkdir(dir_.file(name).c_str(), 0755), 0);
+    }
+
+    Temp_Dir dir_;
+};

@@ -108,15 +108,11 @@ TEST_F(Window_Save, TurnedLikeTheBatchGivesTheBatchsImage) {
         EXPECT_TRUE(slurp(dir.file(name)) == want) << name;
 }
 
-class Batch : public ::testing::Test {
-protected:
-    Temp_Dir dir_;
-};
+using Batch = Batch_Test;
 
 // Also: the output folder is made, and subfolders are read only with -r.
 TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
-    ASSERT_EQ(mkdir(dir_.file("in").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(dir_.file("in/sub").c_str(), 0755), 0);
+    make_dirs({"in", "in/sub"});
     const std::string good = insole_bytes(4000, 1);
     const std::vector<Triangle> few = insole_model(100, 2);
     // Name, bytes, and the line each bad file gets.
@@ -227,7 +223,7 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
     Temp_Dir d;
     const std::string m = d.file("m.stl"), in = d.file("in"), out = d.file("out"),
                       into = "--watch may write a height map of that name into \"";
-    put(m, insole_bytes(500, 1));
+    put(m, insole_bytes(2000, 1));
     for (const char* f : {"in", "in/sub", "out"}) ASSERT_EQ(mkdir(d.file(f).c_str(), 0755), 0);
     ASSERT_EQ(link(m.c_str(), d.file("h.csv").c_str()), 0);
     const Names before = files_in(d.path());
@@ -251,15 +247,12 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
     EXPECT_EQ(files_in(d.path()), before) << "no output, no report";
     EXPECT_EQ(run_batch({"--version"}).out, "veltrim-batch " VELTRIM_VERSION "\n");
     // Whole turns drop out exactly; 64 steps are still taken.
-    Temp_Dir dir;
-    put(dir.file("m.stl"), insole_bytes(2000, 1));
     std::string whole_turns = "z:720", unturned;
     for (int k = 1; k < 64; ++k) whole_turns += ",y:-360";
     for (const std::string& turn : Names{"x:0", "x:360000", "x:3.6e8", whole_turns}) {
-        ASSERT_EQ(run_batch({"--overwrite", "--rotate", turn, dir.file("m.stl")}).status, 0)
-            << turn;
-        if (unturned.empty()) unturned = slurp(dir.file("m.bmp"));
-        EXPECT_TRUE(slurp(dir.file("m.bmp")) == unturned) << turn.substr(0, 20);
+        ASSERT_EQ(run_batch({"--overwrite", "--rotate", turn, m}).status, 0) << turn;
+        if (unturned.empty()) unturned = slurp(d.file("m.bmp"));
+        EXPECT_TRUE(slurp(d.file("m.bmp")) == unturned) << turn.substr(0, 20);
     }
     EXPECT_GT(unturned.size(), 54000u);
 }

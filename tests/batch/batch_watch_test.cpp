@@ -12,36 +12,29 @@
 
 namespace {
 
-class Batch_Watch : public ::testing::Test {
+class Batch_Watch : public Batch_Test {
 protected:
-    void start(const std::vector<std::string>& args) {
+    void start(const std::vector<std::string>& args, const std::string& line = "watching ") {
         pid_ = start_batch(args, dir_.file("out.txt"), dir_.file("err"));
-        ASSERT_TRUE(wait_for_line("watching ")) << log();
+        ASSERT_TRUE(wait_for_line(line)) << log();
     }
     std::string log() const { return slurp(dir_.file("err")); }
     bool wait_for_line(const std::string& text) const {
         return wait_until([&] { return count_lines_with(log(), text) > 0; }, 30);
     }
     bool wait_for_files(const std::vector<std::string>& names) const {
-        auto all = [&] {
-            return std::all_of(names.begin(), names.end(),
-                               [&](auto& n) { return exists(dir_.file(n)); });
-        };
-        return wait_until(all, 30);
+        auto there = [&](const std::string& n) { return exists(dir_.file(n)); };
+        return wait_until([&] { return std::all_of(names.begin(), names.end(), there); }, 30);
     }
     int stop() {
         pause_ms(500);  // time for a second, wrong conversion
         kill(pid_, SIGTERM);
         return wait_for(pid_);
     }
-    void make_dirs(const std::vector<std::string>& names) {
-        for (const std::string& name : names) ASSERT_EQ(mkdir(dir_.file(name).c_str(), 0755), 0);
-    }
     void move(const std::string& from, const std::string& to) {
         ASSERT_EQ(rename(dir_.file(from).c_str(), dir_.file(to).c_str()), 0);
     }
 
-    Temp_Dir dir_;
     pid_t pid_ = -1;
 };
 
@@ -104,8 +97,8 @@ TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
     EXPECT_EQ(stop(), 0) << "every file's latest outcome is converted: " << log();
     const std::string text = log(), rows = slurp(report);
     for (const std::string& name : names) {
-        const std::string bmp = slurp(dir_.file("out/" + name + ".bmp"));
-        EXPECT_TRUE(bmp == whole) << name << " was not converted from its whole file";
+        EXPECT_TRUE(slurp(dir_.file("out/" + name + ".bmp")) == whole)
+            << name << " was not converted from its whole file";
         EXPECT_EQ(count_lines_with(text, "/" + name + ".stl -> ") +
                       count_lines_with(text, "/" + name + ".STL -> "),
                   1)
@@ -141,8 +134,7 @@ TEST_F(Batch_Watch, FoldersThatChangeUnderTheWatchAreFollowed) {
     make_dirs({"a", "b", "out", "x"});
     const std::string big = insole_bytes(200000, 1), small = insole_bytes(500, 2);
     for (int k = 0; k < 6; ++k) put(dir_.file("a/big" + std::to_string(k) + ".stl"), big);
-    put(dir_.file("a/fresh.stl"), small);
-    put(dir_.file("a/stale.stl"), small);
+    for (const char* name : {"a/fresh.stl", "a/stale.stl"}) put(dir_.file(name), small);
     put(dir_.file("out/fresh.bmp"), "up to date");
     put(dir_.file("out/stale.bmp"), "out of date");
     const timespec long_ago[2] = {{1000, 0}, {1000, 0}};
@@ -150,10 +142,9 @@ TEST_F(Batch_Watch, FoldersThatChangeUnderTheWatchAreFollowed) {
 
     auto queue = std::make_unique<Small_Event_Queue>();
     const bool overflows = queue->saved > 0;
-    pid_ = start_batch(
-        {"--watch", "-r", "-j", "1", "-o", dir_.file("out"), dir_.file("a"), dir_.file("b")},
-        dir_.file("out.txt"), dir_.file("err"));
-    ASSERT_TRUE(wait_for_line("[1/7]")) << log();
+    ASSERT_NO_FATAL_FAILURE(
+        start({"--watch", "-r", "-j", "1", "-o", dir_.file("out"), dir_.file("a"), dir_.file("b")},
+              "[1/7]"));
     kill(pid_, SIGSTOP);
     const bool first_pass_running = count_lines_with(log(), "watching ") == 0;
     put(dir_.file("a/during.stl"), small);

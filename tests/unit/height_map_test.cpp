@@ -15,6 +15,8 @@ namespace {
 
 using namespace height_map;
 
+const double kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
 TEST(DepthRange, ClearValueNeverBecomesMaxAndComparisonsAreStrict) {
     std::vector<float> d(kSamples, 1.0f);
     Depth_Range r = depth_range(d.data(), d.size());
@@ -110,15 +112,8 @@ TEST(BmpSuffix, ByteByByteRule) {
     }
 }
 
-// A square of two facets over plate x 0..10, z 0..10 at height y, moved by
-// `to_plate` (column-major).
-std::vector<float> square(float y) {
-    return {0, y, 0, 10, y, 0, 10, y, 10, 10, y, 10, 0, y, 10, 0, y, 0};
-}
-
 TEST(Quality, PixelsUnderTheModelBelowThePlateAreCounted) {
-    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
-                 lowered[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -30, 0, 1},
+    const double lowered[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -30, 0, 1},
                  far_out[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 500, -30, 0, 1};
     // Pixel centres at x = i - 179.5 and z = 74.5 - j: 10 x 10 under the square.
     const struct Case {
@@ -126,20 +121,22 @@ TEST(Quality, PixelsUnderTheModelBelowThePlateAreCounted) {
         float y;
         const double* to_plate;
         int below;
-    } cases[] = {{"above", 0, identity, 0},
-                 {"on the plate", -22.5f, identity, 0},
-                 {"a hair under it: rounding", -22.505f, identity, 0},
-                 {"under it", -23, identity, 100},
+    } cases[] = {{"above", 0, kIdentity, 0},
+                 {"on the plate", -22.5f, kIdentity, 0},
+                 {"a hair under it: rounding", -22.505f, kIdentity, 0},
+                 {"under it", -23, kIdentity, 100},
                  {"moved under it", 0, lowered, 100},
                  {"outside the window", 0, far_out, 0}};
     for (const Case& c : cases) {
-        const std::vector<float> f = square(c.y);
-        EXPECT_EQ(height_map::count_below_plate(f.data(), 2, c.to_plate), c.below) << c.name;
+        // A square of two facets over plate x 0..10, z 0..10 at height y,
+        // moved by `to_plate` (column-major).
+        const float y = c.y, f[] = {0, y, 0, 10, y, 0, 10, y, 10, 10, y, 10, 0, y, 10, 0, y, 0};
+        EXPECT_EQ(height_map::count_below_plate(f, 2, c.to_plate), c.below) << c.name;
     }
     // A facet sloping through the plate: only the part under it counts.
     const std::vector<float> slope = {0,  -32.5f, 0, 20, -12.5f, 0, 20, -12.5f, 1,
                                       20, -12.5f, 1, 0,  -32.5f, 1, 0,  -32.5f, 0};
-    EXPECT_EQ(height_map::count_below_plate(slope.data(), 2, identity), 10) << "x 0..10 of 0..20";
+    EXPECT_EQ(height_map::count_below_plate(slope.data(), 2, kIdentity), 10) << "x 0..10 of 0..20";
 }
 
 // The count of one facet as first written, a barycentric test on every
@@ -166,7 +163,6 @@ int below_by_pixel(const float* t) {
 // Random facets of every shape, many with corners on pixel centres so that
 // edges run through them, sloping through the plate.
 TEST(Quality, RowSpansCountExactlyThePixelsThePerPixelTestCounts) {
-    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     std::mt19937 random(7);
     std::uniform_real_distribution<double> unit;
     auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * unit(random); };
@@ -190,7 +186,7 @@ TEST(Quality, RowSpansCountExactlyThePixelsThePerPixelTestCounts) {
         if (k % 7 == 0) t[5] = t[2];  // an edge along a row
         const int want = below_by_pixel(t);
         counted += want;
-        ASSERT_EQ(height_map::count_below_plate(t, 1, identity), want) << "facet " << k;
+        ASSERT_EQ(height_map::count_below_plate(t, 1, kIdentity), want) << "facet " << k;
     }
     EXPECT_GT(counted, 1000000) << "most facets reach under the plate";
 }

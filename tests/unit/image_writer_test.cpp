@@ -67,11 +67,6 @@ int temporaries_in(const Temp_Dir& dir) {
     return n;
 }
 
-int refuse_new_names(const char*) {
-    errno = EACCES;
-    return -1;
-}
-
 // Each case prepares an earlier output, writes pattern 9 over "out.bmp"
 // and checks what became of the files; in_place is the inode "out.bmp"
 // led to before, for the cases that must keep it.
@@ -117,7 +112,10 @@ TEST(ImageWriter, ReplacingKeepsLinksModesAndNames) {
         {"a folder that takes no new name: the file is rewritten in place",
          [](const Temp_Dir& d) {
              longer_earlier_file(d.file("out.bmp"));
-             image_writer_testing::create_temporary = refuse_new_names;
+             image_writer_testing::create_temporary = [](const char*) {
+                 errno = EACCES;
+                 return -1;
+             };
          },
          [](const Temp_Dir& d, ino_t in_place) {
              EXPECT_EQ(read_all(d.file("out.bmp")), fresh_bytes(9));

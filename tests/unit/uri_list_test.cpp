@@ -5,11 +5,13 @@
 
 namespace {
 
+struct Case {
+    const char* text;
+    const char* path;  // "" when it names no local (STL) file
+};
+
 TEST(Uri_List, EntriesToLocalNames) {
-    const struct {
-        const char* entry;
-        const char* path;  // "" when the entry is no local file
-    } cases[] = {
+    const Case cases[] = {
         {"file:///home/a/x.stl", "/home/a/x.stl"},
         {"file://localhost/home/a/x.stl", "/home/a/x.stl"},
         {"FILE://LocalHost/x.stl", "/x.stl"},
@@ -26,15 +28,11 @@ TEST(Uri_List, EntriesToLocalNames) {
         {"relative/x.stl", "relative/x.stl"},
         {"dir/a:1.stl", "dir/a:1.stl"},  // a colon after a slash is no scheme
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(platform::local_path_from_uri(c.entry), c.path) << c.entry;
+    for (const Case& c : cases) EXPECT_EQ(platform::local_path_from_uri(c.text), c.path) << c.text;
 }
 
 TEST(Uri_List, FirstStlWins) {
-    const struct {
-        const char* list;
-        const char* path;
-    } cases[] = {
+    const Case cases[] = {
         {"file:///a.txt\r\nfile:///b.STL\r\nfile:///c.stl\r\n", "/b.STL"},
         {"# /comment.stl\nfile:///d.stl", "/d.stl"},
         {"http://host/f.stl\r\nfile://host/g.stl\r\n/h.stl\r\n", "/h.stl"},
@@ -42,8 +40,8 @@ TEST(Uri_List, FirstStlWins) {
         {"file:///no%00.stl\nfile:///j.stl", "/j.stl"},
         {"", ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(platform::first_stl_in_uri_list(c.list), c.path) << c.list;
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::first_stl_in_uri_list(c.text), c.path) << c.text;
 }
 
 }  // namespace
