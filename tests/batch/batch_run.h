@@ -41,10 +41,12 @@ inline void put(const std::string& path, const std::string& bytes) {
 }
 
 // Starts the built veltrim-batch with DISPLAY unset (or set to `display`),
-// its output and error going to the files named. The environment is made
-// before fork: the GL driver has threads, so the child only execs.
+// its output and error going to the files named, ended by SIGALRM after
+// `seconds` if not 0. The environment is made before fork: the GL driver
+// has threads, so the child only execs.
 inline pid_t start_batch(std::vector<std::string> args, const std::string& out_path,
-                         const std::string& err_path, const char* display = nullptr) {
+                         const std::string& err_path, const char* display = nullptr,
+                         unsigned seconds = 0) {
     args.insert(args.begin(), VELTRIM_BATCH);
     std::string display_entry = std::string("DISPLAY=") + (display ? display : "");
     std::vector<char*> argv, envp;
@@ -59,6 +61,7 @@ inline pid_t start_batch(std::vector<std::string> args, const std::string& out_p
     if (pid == 0) {
         dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        alarm(seconds);  // kept across execve
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -79,10 +82,11 @@ struct Batch_Run {
     int lines_with(const std::string& what) const { return count_lines_with(err, what); }
 };
 
-inline Batch_Run run_batch(const std::vector<std::string>& args, const char* display = nullptr) {
+inline Batch_Run run_batch(const std::vector<std::string>& args, const char* display = nullptr,
+                           unsigned seconds = 0) {
     Temp_Dir logs;
     Batch_Run r;
-    r.status = wait_for(start_batch(args, logs.file("out"), logs.file("err"), display));
+    r.status = wait_for(start_batch(args, logs.file("out"), logs.file("err"), display, seconds));
     r.out = slurp(logs.file("out"));
     r.err = slurp(logs.file("err"));
     return r;

@@ -239,7 +239,7 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
         wrong.push_back({args, "--report: \"" + d.file(report) + "\": " + why + "\n"});
     }
     for (const auto& [args, message] : wrong) {
-        const Batch_Run r = run_batch(args);
+        const Batch_Run r = run_batch(args, nullptr, 20);  // a watch let through would not end
         EXPECT_EQ(r.status, 2) << (args.empty() ? "(none)" : args[0]);
         EXPECT_FALSE(r.err.empty());
         EXPECT_EQ(message.empty() ? "" : r.err, message);
