@@ -72,7 +72,7 @@ echo "== scalar unit tests"
 (cd "$root/build-scalar" && ctest --output-on-failure -j "$jobs" -L unit)
 
 echo "== sanitizer tests"
-(cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" -L 'unit|gl|monkey')
+(cd "$root/build-asan" && ctest --output-on-failure -j "$jobs" -L 'unit|gl|batch|monkey')
 
 echo "== tests"
 cd "$root/build"
