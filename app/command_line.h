@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "view/rotation_steps.h"
@@ -9,9 +10,9 @@ struct Command_Line {
     const char* model = nullptr;      // the first argument that is not an option
     bool unknown_option = false;      // FLTK's list of options has been printed
     std::vector<Rotation> rotations;  // --rotate: the pose every model is loaded in
-    // -1 to go on; else the status to exit with before the window opens:
+    // Set when the program ends before the window opens, with this status:
     // 0 after --help or --version, 2 after a bad --rotate (printed).
-    int exit_status = -1;
+    std::optional<int> exit_status;
 };
 
 // Hands the options to FLTK (Fl::args), which keeps them for the main

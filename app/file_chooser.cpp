@@ -18,7 +18,10 @@ public:
     void directory(const char* dir) override { chooser_.directory(dir); }
     const char* directory() const override { return chooser_.directory(); }
     void preset_file(const char* name) override { chooser_.preset_file(name); }
-    int show() override { return chooser_.show(); }
+    Result show() override {
+        const int result = chooser_.show();
+        return result == 0 ? Picked : result == 1 ? Cancelled : Failed;
+    }
     const char* filename() const override { return chooser_.filename(); }
     const char* errmsg() const override { return chooser_.errmsg(); }
 

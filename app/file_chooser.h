@@ -8,6 +8,7 @@
 class File_Chooser {
 public:
     enum Type { Browse_File, Browse_Save_File };
+    enum Result { Picked, Cancelled, Failed };  // Failed: errmsg() says why
 
     virtual ~File_Chooser() = default;
     virtual void title(const char* text) = 0;
@@ -16,7 +17,7 @@ public:
     virtual void directory(const char* dir) = 0;
     virtual const char* directory() const = 0;  // nullptr when none is set
     virtual void preset_file(const char* name) = 0;
-    virtual int show() = 0;  // -1 error, 1 cancel, 0 picked
+    virtual Result show() = 0;
     virtual const char* filename() const = 0;
     virtual const char* errmsg() const = 0;
 };

@@ -7,10 +7,11 @@
 #include "app/app_globals.h"
 #include "app/commands.h"
 #include "app/file_chooser.h"
-#include "app/load_lines.h"
+#include "app/load_notice.h"
 #include "app/load_pose.h"
 #include "app/status_line.h"
 #include "model/stl_file.h"
+#include "model/stl_lines.h"
 #include "model/utf8_to_ansi.h"
 #include "platform/current_dir.h"
 #include "view/gl_display_3d.h"
@@ -46,7 +47,10 @@ void load_stl() {
     chooser->type(File_Chooser::Browse_File);
     chooser->filter("model\t*.stl\n");
 
-    platform::set_current_directory(v.startup_dir);
+    // The model folder is named relative to it when it was too long to keep.
+    if (const Status back = platform::set_current_directory(v.startup_dir); !back)
+        std::fprintf(stderr, "cannot return to the start-up directory \"%s\": %s\n", v.startup_dir,
+                     back.reason().c_str());
     make_model_dir(v);
 
     const char* before = chooser->directory();
@@ -59,16 +63,16 @@ void load_stl() {
     std::fflush(stdout);
 
     switch (chooser->show()) {
-    case -1:
+    case File_Chooser::Failed:
         std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg());
         show_status(Notice_Tone::Error,
                     std::string("ERROR: the file chooser failed: ") + chooser->errmsg());
         return;
-    case 1:
+    case File_Chooser::Cancelled:
         std::fprintf(stderr, "*** CANCEL\n");
         show_status(Notice_Tone::Info, "Load cancelled: no model is loaded.");
         return;
-    default: break;
+    case File_Chooser::Picked: break;
     }
     const char* picked = chooser->filename();
     if (picked == nullptr) {

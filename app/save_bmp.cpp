@@ -2,6 +2,7 @@
 // file. The frames that follow write it (see view/capture_trigger.cpp).
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/app_globals.h"
 #include "app/commands.h"
@@ -10,6 +11,27 @@
 #include "heightmap/bmp_name.h"
 #include "model/utf8_to_ansi.h"
 #include "view/gl_display_3d.h"
+
+namespace {
+
+// Stores the picked name, with the ".bmp" rule applied, as the capture's
+// output; fails when it does not fit.
+Status name_the_capture(View_State& v, const char* picked) {
+    char name[sizeof v.output_path];
+    const std::size_t length = std::strlen(picked);
+    if (length >= sizeof name)
+        return Status::failed("file name too long (" + std::to_string(length) +
+                              " bytes, at most 499)");
+    std::memcpy(name, picked, length + 1);
+    utf8_to_ansi(name);
+    if (!apply_bmp_suffix(name, sizeof name))
+        return Status::failed("file name too long for \".bmp\" (" + std::to_string(length) +
+                              " bytes, at most 495)");
+    std::memcpy(v.output_path, name, sizeof name);
+    return Status::ok();
+}
+
+}  // namespace
 
 void save_bmp() {
     GL_Display_3D& v = *gl_view;
@@ -27,40 +49,26 @@ void save_bmp() {
     chooser->filter("Insole\t*.bmp\n");
     chooser->preset_file("*.bmp");
 
-    const int result = chooser->show();
-    const char* picked = result == -1 || result == 1 ? nullptr : chooser->filename();
-    if (result == -1) std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg());
-    if (result == 1) std::fprintf(stderr, "*** CANCEL\n");
+    const File_Chooser::Result result = chooser->show();
+    const char* picked = result == File_Chooser::Picked ? chooser->filename() : nullptr;
+    if (result == File_Chooser::Failed) std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg());
+    if (result == File_Chooser::Cancelled) std::fprintf(stderr, "*** CANCEL\n");
     if (picked == nullptr) {  // nothing was picked: nothing may be written
         v.capture_pending = false;
-        if (result == -1)
+        if (result == File_Chooser::Failed)
             show_status(Notice_Tone::Error,
                         std::string("ERROR: the file chooser failed: ") + chooser->errmsg());
         else
             show_status(Notice_Tone::Info, "Save cancelled: nothing was written.");
         return;
     }
-
-    char name[sizeof v.output_path];
-    const std::size_t length = std::strlen(picked);
-    if (length >= sizeof name) {
-        std::fprintf(stderr, "file name too long (%zu bytes, at most 499); nothing saved\n",
-                     length);
+    const Status named = name_the_capture(v, picked);
+    if (!named) {
+        std::fprintf(stderr, "%s; nothing saved\n", named.reason().c_str());
         show_status(Notice_Tone::Error, "ERROR: the file name is too long; nothing was saved.");
         v.capture_pending = false;
         return;
     }
-    std::memcpy(name, picked, length + 1);
-    utf8_to_ansi(name);
-    if (!apply_bmp_suffix(name, sizeof name)) {
-        std::fprintf(stderr,
-                     "file name too long for \".bmp\" (%zu bytes, at most 495); nothing saved\n",
-                     length);
-        show_status(Notice_Tone::Error, "ERROR: the file name is too long; nothing was saved.");
-        v.capture_pending = false;
-        return;
-    }
-    std::memcpy(v.output_path, name, sizeof name);
     v.output_named = true;
     v.capture_wait_told = false;
     show_status(Notice_Tone::Info, "Saving: the height map is captured at the top view.");

@@ -81,8 +81,8 @@ void measure(const char* name, std::vector<Triangle> triangles, int rounds) {
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     Offscreen_Context context(kW, kH);
-    if (!context.ok()) {
-        std::fprintf(stderr, "no offscreen GL context: %s\n", context.error().c_str());
+    if (!context.status()) {
+        std::fprintf(stderr, "no offscreen GL context: %s\n", context.status().reason().c_str());
         return 1;
     }
     std::printf("%-34s | %9s | %9s | %7s | %s\n", "model", "frame ms", "check ms", "check/frame",

@@ -322,8 +322,8 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
     Offscreen_Context context(kW, kH);
-    if (!context.ok()) {
-        std::fprintf(stderr, "no offscreen GL context: %s\n", context.error().c_str());
+    if (!context.status()) {
+        std::fprintf(stderr, "no offscreen GL context: %s\n", context.status().reason().c_str());
         return 1;
     }
 

@@ -13,7 +13,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "heightmap/pending_temporaries.h"
+#include "platform/stop_signals.h"
 
 namespace {
 

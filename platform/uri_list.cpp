@@ -3,6 +3,8 @@
 #include <cctype>
 #include <sstream>
 
+#include "platform/file_names.h"
+
 namespace platform {
 
 namespace {
@@ -40,46 +42,43 @@ bool starts_with_no_case(const std::string& text, const std::string& prefix) {
     return true;
 }
 
-bool ends_with_stl(const std::string& name) {
-    return name.size() >= 4 && starts_with_no_case(name.substr(name.size() - 4), ".stl");
-}
-
 }  // namespace
 
-std::string local_path_from_uri(const std::string& entry) {
+std::optional<std::string> local_path_from_uri(const std::string& entry) {
+    if (entry.empty()) return std::nullopt;
     if (!starts_with_no_case(entry, "file:")) {
         // A plain path. A colon before the first slash is a scheme
         // ("http:", "smb:"): not a local file.
         const std::size_t colon = entry.find(':');
         const std::size_t slash = entry.find('/');
         if (colon != std::string::npos && (slash == std::string::npos || colon < slash))
-            return std::string();
+            return std::nullopt;
         return entry;
     }
     std::string rest = entry.substr(5);
     if (rest.compare(0, 2, "//") == 0) {  // an authority: empty or localhost
         const std::size_t end = rest.find('/', 2);
-        if (end == std::string::npos) return std::string();
+        if (end == std::string::npos) return std::nullopt;
         const std::string host = rest.substr(2, end - 2);
         if (!host.empty() && !(host.size() == 9 && starts_with_no_case(host, "localhost")))
-            return std::string();
+            return std::nullopt;
         rest = rest.substr(end);
     }
     std::string path;
-    if (rest.empty() || rest[0] != '/' || !percent_decode(rest, path)) return std::string();
+    if (rest.empty() || rest[0] != '/' || !percent_decode(rest, path)) return std::nullopt;
     return path;
 }
 
-std::string first_stl_in_uri_list(const std::string& list) {
+std::optional<std::string> first_stl_in_uri_list(const std::string& list) {
     std::istringstream lines(list);
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
-        const std::string path = local_path_from_uri(line);
-        if (ends_with_stl(path)) return path;
+        const std::optional<std::string> path = local_path_from_uri(line);
+        if (path && is_stl_name(*path)) return path;
     }
-    return std::string();
+    return std::nullopt;
 }
 
 }  // namespace platform

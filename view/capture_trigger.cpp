@@ -8,16 +8,12 @@
 #include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
+#include "platform/file_names.h"
 #include "view/operator_notice.h"
 
 namespace {
 
 bool at_top_view(const View_State& v) { return v.azimuth == 0.0f && v.elevation == 90.0f; }
-
-std::string file_name_of(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash != nullptr ? slash + 1 : path;
-}
 
 }  // namespace
 
@@ -83,7 +79,7 @@ bool write_height_map(View_State& v) {
     if (quality.any()) std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
 
     const Status written = write_image_atomically(v.output_path, v.image_header);
-    const std::string name = file_name_of(v.output_path);
+    const std::string name = platform::file_name_of(v.output_path);
     if (!written) {
         std::fprintf(stderr, "ERROR: could not write \"%s\": %s\n", v.output_path,
                      written.reason().c_str());

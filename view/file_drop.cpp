@@ -25,14 +25,14 @@ int file_drop_event(int event, const char* text, int length) {
     default: return 0;
     }
     const std::string dropped = text != nullptr && length > 0 ? std::string(text, length) : "";
-    const std::string path = platform::first_stl_in_uri_list(dropped);
-    if (path.empty()) {
+    const std::optional<std::string> path = platform::first_stl_in_uri_list(dropped);
+    if (!path) {
         std::fprintf(stderr, "drop ignored: no local .stl file among the dropped names\n");
         std::fflush(stderr);
         notify_operator(Notice_Tone::Warning,
                         "Drop ignored: none of the dropped files is a local .stl file.");
         return 1;
     }
-    drop_hook(path.c_str());
+    drop_hook(path->c_str());
     return 1;
 }

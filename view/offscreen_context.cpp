@@ -4,6 +4,7 @@
 #include <EGL/eglext.h>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -59,7 +60,7 @@ Offscreen_Context::Offscreen_Context(int width, int height) : width_(width), hei
         fail("no compatibility-profile OpenGL context");
         return;
     }
-    ok_ = resize(width, height);
+    status_ = resize(width, height);
 }
 
 Offscreen_Context::~Offscreen_Context() {
@@ -70,7 +71,7 @@ Offscreen_Context::~Offscreen_Context() {
     eglReleaseThread();
 }
 
-bool Offscreen_Context::resize(int width, int height) {
+Status Offscreen_Context::resize(int width, int height) {
     if (surface_ != nullptr) {
         eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroySurface(display_, surface_);
@@ -87,16 +88,15 @@ bool Offscreen_Context::resize(int width, int height) {
     return make_current();
 }
 
-bool Offscreen_Context::make_current() {
+Status Offscreen_Context::make_current() {
     if (!eglMakeCurrent(display_, surface_, surface_, context_))
         return fail("cannot make the context current");
-    return true;
+    return Status::ok();
 }
 
-bool Offscreen_Context::fail(const char* what) {
+Status Offscreen_Context::fail(const char* what) {
     char code[32];
     std::snprintf(code, sizeof code, " (EGL error 0x%x)", eglGetError());
-    error_ = std::string(what) + code;
-    ok_ = false;
-    return false;
+    status_ = Status::failed(std::string(what) + code);
+    return status_;
 }

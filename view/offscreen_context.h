@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include "platform/status.h"
 
 // A desktop-GL compatibility context on an EGL pbuffer with a 24-bit depth
 // buffer, needing no X display (Mesa's surfaceless platform, which renders
@@ -13,24 +13,24 @@ public:
     Offscreen_Context(const Offscreen_Context&) = delete;
     Offscreen_Context& operator=(const Offscreen_Context&) = delete;
 
-    bool ok() const { return ok_; }
-    const std::string& error() const { return error_; }
+    // Whether the context could be made; a later failure of resize or
+    // make_current shows here too.
+    const Status& status() const { return status_; }
     int width() const { return width_; }
     int height() const { return height_; }
 
     // Makes the context current on the calling thread.
-    bool make_current();
+    Status make_current();
     // A new surface of another size, as a window resize gives.
-    bool resize(int width, int height);
+    Status resize(int width, int height);
 
 private:
-    bool fail(const char* what);
+    Status fail(const char* what);
 
     void* display_ = nullptr;
     void* config_ = nullptr;
     void* surface_ = nullptr;
     void* context_ = nullptr;
     int width_, height_;
-    bool ok_ = false;
-    std::string error_;
+    Status status_ = Status::failed("not made yet");
 };

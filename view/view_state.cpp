@@ -1,15 +1,12 @@
 #include "view/view_state.h"
 
-#include <cstdio>
-
 #include "platform/current_dir.h"
 
 View_State::View_State() {
-    if (!platform::current_directory(startup_dir, sizeof startup_dir)) {
+    startup_dir_status = platform::current_directory(startup_dir, sizeof startup_dir);
+    if (!startup_dir_status) {
         // Refuse rather than cut: a shortened path names another folder.
         // "." keeps every later use relative to where we started.
-        std::fprintf(stderr, "start-up directory does not fit %zu bytes; using \".\"\n",
-                     sizeof startup_dir);
         startup_dir[0] = '.';
         startup_dir[1] = '\0';
     }

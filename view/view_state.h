@@ -6,6 +6,7 @@
 
 #include "heightmap/sizes.h"
 #include "model/triangle.h"
+#include "platform/status.h"
 #include "view/model_geometry.h"
 #include "view/rotation_steps.h"
 
@@ -60,6 +61,7 @@ struct View_State {
     float depth_samples[640 * 480] = {};
     double depth_extent = 0.0;
     char startup_dir[256] = {};  // UTF-8, the form Linux file functions take
+    Status startup_dir_status;   // why startup_dir is "." instead, when it is
     char model_dir[256] = {};
     bool matrices_pending = true;
     // Trackball steps to apply, one a frame, once no other turn is pending:

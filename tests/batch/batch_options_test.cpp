@@ -231,4 +231,23 @@ TEST_F(Batch_Options, SighupFinishesTheFilesInHand) {
     }
 }
 
+// An operator who presses Ctrl+C again does not want to wait for the files
+// in hand: the run ends at once, writes no report and leaves no temporary.
+TEST_F(Batch_Options, ASecondSignalEndsTheRunAtOnce) {
+    make_dirs({"in"});
+    const std::string model = insole_bytes(200000, 3), out = dir_.file("out"), csv = dir_.file("r");
+    for (int k = 10; k < 16; ++k) put(dir_.file("in/m" + std::to_string(k) + ".stl"), model);
+    const pid_t pid = start_batch({"-j", "1", "--report", csv, "-o", out, dir_.file("in")},
+                                  dir_.file("out.txt"), dir_.file("err.txt"));
+    ASSERT_TRUE(wait_until([&] { return exists(out + "/m10.bmp"); }, 60));
+    kill(pid, SIGHUP);
+    kill(pid, SIGINT);
+    int wstatus = 0;
+    ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(wstatus)) << wstatus;
+    EXPECT_FALSE(exists(csv)) << "no report: it did not wind down";
+    for (const std::string& name : files_in(out))
+        EXPECT_TRUE(name[0] != '.' && name.size() == 7 && name.substr(3) == ".bmp") << name;
+}
+
 }  // namespace

@@ -26,13 +26,13 @@ protected:
     void save_as_window_does(const std::string& model, const std::string& bmp,
                              const std::function<void()>& before_save = {}) {
         frame(3);
-        answer_choosers_with({0, model.c_str(), nullptr});
+        answer_choosers_with({File_Chooser::Picked, model.c_str(), nullptr});
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         load_stl();
         frame(5);
         if (before_save) before_save();
-        answer_choosers_with({0, bmp.c_str(), nullptr});
+        answer_choosers_with({File_Chooser::Picked, bmp.c_str(), nullptr});
         save_bmp();
         int frames = 0;
         for (; !exists(bmp) && frames < 30; ++frames) frame();

@@ -76,7 +76,7 @@ TEST_F(CachedGeometry, MatchesImmediateModeAndRebuildsForEveryModelAndContextNot
 
     context_ = nullptr;  // as on hide and show: the old context goes, with its buffer
     context_ = std::make_unique<Offscreen_Context>(800, 560);
-    ASSERT_TRUE(context_->ok()) << context_->error();
+    ASSERT_TRUE(context_->status()) << context_->status().reason();
     view().valid(0);
     view().context_valid(0);
     frame();

@@ -60,7 +60,7 @@ protected:
     }
     // Arms a capture the way a completed Save command leaves it.
     void arm(const std::string& name) {
-        answer_choosers_with({0, (path_ = dir_.file(name)).c_str(), nullptr});
+        answer_choosers_with({File_Chooser::Picked, (path_ = dir_.file(name)).c_str(), nullptr});
         save_bmp();
         ASSERT_TRUE(view().capture_pending);
     }

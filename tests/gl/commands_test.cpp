@@ -40,7 +40,7 @@ protected:
         return captured(command);
     }
     std::pair<std::string, std::string> load(const std::string& path) {
-        return run(load_stl, {0, path.c_str(), nullptr});
+        return run(load_stl, {File_Chooser::Picked, path.c_str(), nullptr});
     }
     std::string write(const std::string& name, const std::string& bytes) {
         std::ofstream(dir_.file(name), std::ios::binary) << bytes;
@@ -70,9 +70,9 @@ protected:
 TEST_F(Commands, SaveWritesOnTheTenthFrameAfterItsDialogAndNoFileOrATooLongNameNothing) {
     frame();
     const std::string earlier = dir_.file("earlier.bmp"), now = dir_.file("now");
-    run(save_bmp, {0, earlier.c_str(), nullptr});
+    run(save_bmp, {File_Chooser::Picked, earlier.c_str(), nullptr});
     view().azimuth = 33;
-    const auto [out, err] = run(save_bmp, {0, now.c_str(), [&] {
+    const auto [out, err] = run(save_bmp, {File_Chooser::Picked, now.c_str(), [&] {
                                                EXPECT_EQ(view().azimuth, 0.0f);
                                                EXPECT_EQ(view().elevation, 90.0f);
                                                frame(25);
@@ -86,8 +86,10 @@ TEST_F(Commands, SaveWritesOnTheTenthFrameAfterItsDialogAndNoFileOrATooLongNameN
     ASSERT_EQ(unlink((now + ".bmp").c_str()), 0);
 
     const std::string start = view().startup_dir;
-    const std::pair<int, const char*> cases[] = {
-        {1, "*** CANCEL\n"}, {-1, "ERROR: no display\n"}, {0, ""}};
+    const std::pair<File_Chooser::Result, const char*> cases[] = {
+        {File_Chooser::Cancelled, "*** CANCEL\n"},
+        {File_Chooser::Failed, "ERROR: no display\n"},
+        {File_Chooser::Picked, ""}};
     for (const auto& [result, message] : cases) {
         view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
         view().max_x = 42;
@@ -106,12 +108,13 @@ TEST_F(Commands, SaveWritesOnTheTenthFrameAfterItsDialogAndNoFileOrATooLongNameN
         EXPECT_EQ(dir_.count_entries(), 0) << "not even \".bmp\"; result " << result;
     }
     for (const std::string& name : {"/" + std::string(495, 'a'), "/" + std::string(700, 'a')}) {
-        EXPECT_TRUE(says(run(save_bmp, {0, name.c_str(), nullptr}).second, "~too long"));
+        EXPECT_TRUE(
+            says(run(save_bmp, {File_Chooser::Picked, name.c_str(), nullptr}).second, "~too long"));
         EXPECT_FALSE(view().capture_pending) << "refused, not cut";
         EXPECT_EQ(std::string(view().output_path), now + ".bmp");
     }
     const std::string fits = "/" + std::string(494, 'a');  // 495 bytes + ".bmp"
-    run(save_bmp, {0, fits.c_str(), nullptr});
+    run(save_bmp, {File_Chooser::Picked, fits.c_str(), nullptr});
     EXPECT_EQ(std::string(view().output_path), fits + ".bmp");
 }
 
@@ -195,16 +198,16 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
         load(path);
         EXPECT_EQ(status_text(), says);
     }
-    run(load_stl, {1, nullptr, nullptr});
+    run(load_stl, {File_Chooser::Cancelled, nullptr, nullptr});
     EXPECT_EQ(status_text(), "Load cancelled: no model is loaded.");
-    run(save_bmp, {0, dir_.file("none").c_str(), nullptr});
+    run(save_bmp, {File_Chooser::Picked, dir_.file("none").c_str(), nullptr});
     captured([this] { frame(12); });
     EXPECT_EQ(status_text().rfind("WARNING: saved none.bmp (highest point ", 0), 0u)
         << "an empty capture is a warning: " << status_text();
     EXPECT_NE(status_text().find("the capture holds no model pixel"), std::string::npos);
 
     load(good);
-    run(save_bmp, {0, dir_.file("shot").c_str(), nullptr});
+    run(save_bmp, {File_Chooser::Picked, dir_.file("shot").c_str(), nullptr});
     side_view_cb(nullptr, nullptr);
     captured([this] { frame(20); });
     EXPECT_EQ(status_text(), "Save is waiting: press 上視 (top view) to capture the height map.");

@@ -22,7 +22,7 @@ class Offscreen_View_Test : public ::testing::Test {
 protected:
     void SetUp() override {
         context_ = std::make_unique<Offscreen_Context>(800, 560);
-        ASSERT_TRUE(context_->ok()) << context_->error();
+        ASSERT_TRUE(context_->status()) << context_->status().reason();
         fresh_view();
     }
     void TearDown() override {
@@ -68,8 +68,8 @@ inline std::pair<std::string, std::string> captured(const std::function<void()>&
 
 // A chooser that answers from a script instead of asking anybody.
 struct Scripted_Chooser_Answer {
-    int result = 0;                    // what show() returns
-    const char* filename = nullptr;    // what filename() gives
+    File_Chooser::Result result = File_Chooser::Picked;  // what show() returns
+    const char* filename = nullptr;                      // what filename() gives
     std::function<void()> while_open;  // runs inside show(), as a modal dialog's loop would
 };
 
@@ -81,7 +81,7 @@ struct Scripted_Chooser : File_Chooser {
     void directory(const char* d) override { dir = d; }
     const char* directory() const override { return dir.empty() ? nullptr : dir.c_str(); }
     void preset_file(const char*) override {}
-    int show() override {
+    Result show() override {
         if (answer.while_open) answer.while_open();
         return answer.result;
     }

@@ -13,6 +13,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "heightmap/image_writer.h"
+#include "platform/stop_signals.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -185,25 +186,18 @@ TEST(ImageWriter, RefusalsSayWhyAndChangeNothing) {
     }
 }
 
-volatile sig_atomic_t caught = 0;
-// As veltrim-batch does, the first SIGTERM only asks to stop; hook sends them.
+// As veltrim-batch does, the first stop signal only asks to stop; hook sends them.
 void stop_gently(void (*hook)()) {
-    struct sigaction sa {};
-    sa.sa_handler = [](int s) { caught = s; };
-    sa.sa_flags = SA_RESETHAND;  // the next one ends the process
-    sigaction(SIGTERM, &sa, nullptr);
+    finish_work_on_stop();
     image_writer_testing::on_temporary_written = hook;
 }
 
-// Each case sends a child process a fault or signals in the middle of a
-// write over an earlier file: the earlier file stays, or the write finishes
-// where the child's handler saw a signal and went on; no temporary is left.
 TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
     const struct {
         const char* what;
         void (*in_child)();
         int signal;  // that ends the child; 0: it exits 0 if the write's outcome was right
-        int caught;  // the signal its own handler saw
+        int caught;  // the stop signal the child saw and went on from
     } cases[] = {
         {"a write that breaks off midway, as on a full disk",
          [] {
@@ -216,6 +210,8 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
          [] { image_writer_testing::on_temporary_written = [] { raise(SIGINT); }; }, SIGINT, 0},
         {"SIGTERM, gone on from", [] { stop_gently([] { raise(SIGTERM); }); }, 0, SIGTERM},
         {"SIGTERM twice", [] { stop_gently([] { raise(SIGTERM), raise(SIGTERM); }); }, SIGTERM, 0},
+        {"SIGHUP, then SIGINT", [] { stop_gently([] { raise(SIGHUP), raise(SIGINT); }); }, SIGINT,
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -227,7 +223,8 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
         if (child == 0) {
             c.in_child();
             const Status s = write(dir.file("scan.bmp"), 9);
-            _exit((c.caught ? s.is_ok() : !s.reason().empty()) && caught == c.caught ? 0 : 1);
+            _exit((c.caught ? s.is_ok() : !s.reason().empty()) && stop_signal() == c.caught ? 0
+                                                                                            : 1);
         }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);

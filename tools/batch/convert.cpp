@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/load_lines.h"
+#include "model/stl_lines.h"
 #include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
@@ -49,10 +49,6 @@ Status peek(const std::string& path, std::uint64_t& size, unsigned char* head,
     return s;
 }
 
-Status checked(const std::string& problem) {
-    return problem.empty() ? Status::ok() : Status::failed(problem);
-}
-
 // The one call of the STL reader. peek has just opened the file, so a
 // refusal here means it went away or changed in between.
 Status read_model(const std::string& input, std::vector<Triangle>& triangles, Model_Bounds& bounds,
@@ -62,13 +58,6 @@ Status read_model(const std::string& input, std::vector<Triangle>& triangles, Mo
     if (!opened) return Status::failed("cannot open: " + opened.reason());
     console += stl_form_lines(report);
     warnings += stl_damage_lines(report, input.c_str());
-    return Status::ok();
-}
-
-// The one call of the image writer.
-Status write_bmp(const std::string& output, const cv::Mat& image) {
-    const Status written = write_image_atomically(output.c_str(), image);
-    if (!written) return Status::failed("cannot write \"" + output + "\": " + written.reason());
     return Status::ok();
 }
 
@@ -89,7 +78,7 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
     std::size_t head_len = 0;
     result.status = peek(input, size, head, head_len);
     if (!result.status) return result;
-    result.status = checked(stl_check::problem_before_reading(head, head_len, size));
+    result.status = stl_check::check_before_reading(head, head_len, size);
     if (!result.status) return result;
     result.form = stl_header::form(head, head_len) == Stl_Form::Ascii ? "ascii" : "binary";
 
@@ -99,8 +88,7 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
     if (!result.status) return result;
     result.read = true;
     result.facets = triangles.size();
-    result.status =
-        checked(stl_check::problem_after_reading(head, head_len, size, triangles.size()));
+    result.status = stl_check::check_after_reading(head, head_len, size, triangles.size());
     if (!result.status) return result;
 
     // Frames: the window writes on the tenth frame drawn at the top view
@@ -156,6 +144,7 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
         result.status = Status::failed("not written (--strict): it has warnings");
         return result;
     }
-    result.status = write_bmp(output, view.image_header);
+    result.status = write_image_atomically(output.c_str(), view.image_header);
+    result.write_failed = !result.status;
     return result;
 }

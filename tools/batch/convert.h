@@ -21,7 +21,8 @@ struct Conversion {
     const char* form = "";     // "binary" or "ascii" once the first bytes are known
     double real_length = 0.0;  // the "real length" line's value
     height_map::Quality quality;
-    bool held_back = false;  // strict: not written because of warnings
+    bool held_back = false;     // strict: not written because of warnings
+    bool write_failed = false;  // status says why the image could not be written
 };
 
 // The window's Save without the window, for one model after another: read

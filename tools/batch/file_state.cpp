@@ -1,6 +1,7 @@
 #include "tools/batch/file_state.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,6 +14,10 @@ bool later(const timespec& a, const timespec& b) {
 }  // namespace
 
 Writer open_for_writing(const std::string& path) {
+    // A lease broken while it is held raises SIGIO, which ends a process
+    // by default; the lease is dropped at once anyway.
+    static const bool sigio_ignored = std::signal(SIGIO, SIG_IGN) != SIG_ERR;
+    (void)sigio_ignored;
     // O_NONBLOCK: a FIFO must not hold the converter in open.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Writer::None;  // gone: the conversion reports it

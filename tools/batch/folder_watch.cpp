@@ -37,7 +37,7 @@ bool is_folder(const std::string& path) {
 Folder_Watch::Folder_Watch(const Options& options) : recursive_(options.recursive) {
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0) {
-        error_ = std::strerror(errno);
+        status_ = Status::failed(std::strerror(errno));
         return;
     }
     for (const std::string& input : options.inputs)
@@ -45,7 +45,7 @@ Folder_Watch::Folder_Watch(const Options& options) : recursive_(options.recursiv
             roots_.push_back({input, true});
             add_tree(input, nullptr);
         }
-    if (roots_.empty()) error_ = "no folder among the inputs";
+    if (roots_.empty()) status_ = Status::failed("no folder among the inputs");
 }
 
 Folder_Watch::~Folder_Watch() {
@@ -63,23 +63,14 @@ void Folder_Watch::add_folder(const std::string& dir) {
 
 void Folder_Watch::add_tree(const std::string& dir, std::vector<Sighting>* listing) {
     add_folder(dir);
-    std::error_code ec;
-    const auto options = fs::directory_options::skip_permission_denied;
-    auto consider = [&](const fs::directory_entry& e) {
+    for_each_entry(dir, recursive_, [&](const fs::directory_entry& e) {
         std::error_code type_ec;
         if (recursive_ && e.is_directory(type_ec) && !e.is_symlink(type_ec))
             add_folder(e.path().string());
         else if (listing != nullptr && is_scan_name(e.path().filename().string()) &&
                  e.is_regular_file(type_ec))
             listing->push_back({e.path().string(), false});
-    };
-    if (recursive_) {
-        fs::recursive_directory_iterator it(dir, options, ec), end;
-        for (; !ec && it != end; it.increment(ec)) consider(*it);
-    } else {
-        fs::directory_iterator it(dir, options, ec), end;
-        for (; !ec && it != end; it.increment(ec)) consider(*it);
-    }
+    });
 }
 
 void Folder_Watch::folder_lost(int wd) {

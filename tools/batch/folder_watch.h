@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/status.h"
 #include "tools/batch/options.h"
 
 // A file the watch is to look at, and why.
@@ -28,8 +29,8 @@ public:
     Folder_Watch(const Folder_Watch&) = delete;
     Folder_Watch& operator=(const Folder_Watch&) = delete;
 
-    // Empty when the watch is set up, else why not.
-    const std::string& error() const { return error_; }
+    // Whether the watch is set up, else why not.
+    const Status& status() const { return status_; }
     int fd() const { return fd_; }
     std::size_t folder_count() const { return roots_.size(); }
 
@@ -50,7 +51,7 @@ private:
 
     int fd_ = -1;
     bool recursive_ = false;
-    std::string error_;
+    Status status_;
     std::vector<Root> roots_;
     std::map<int, std::string> folders_;  // watch descriptor -> folder
 };

@@ -6,15 +6,9 @@
 #include <set>
 #include <system_error>
 
-namespace fs = std::filesystem;
+#include "platform/file_names.h"
 
-bool has_stl_extension(const fs::path& p) {
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    });
-    return ext == ".stl";
-}
+namespace fs = std::filesystem;
 
 std::string identity_of(const fs::path& p) {
     std::error_code ec;
@@ -26,41 +20,39 @@ namespace {
 
 void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& found,
                  std::vector<Job_Failure>& failures) {
-    std::error_code ec;
-    const auto options = fs::directory_options::skip_permission_denied;
-    auto consider = [&](const fs::directory_entry& e) {
+    const std::error_code ec = for_each_entry(dir, recursive, [&](const fs::directory_entry& e) {
         std::error_code type_ec;
         if (is_scan_name(e.path().filename().string()) && e.is_regular_file(type_ec))
             found.push_back(e.path().string());
-    };
-    if (recursive) {
-        // Links to folders are not followed: they could lead back up.
-        fs::recursive_directory_iterator it(dir, options, ec), end;
-        for (; !ec && it != end; it.increment(ec)) consider(*it);
-    } else {
-        fs::directory_iterator it(dir, options, ec), end;
-        for (; !ec && it != end; it.increment(ec)) consider(*it);
-    }
-    if (ec) failures.push_back({dir.string(), "", "cannot read the folder: " + ec.message()});
+    });
+    if (ec) failures.push_back({dir.string(), "", "cannot read the folder: " + ec.message(), ""});
 }
 
 }  // namespace
 
-bool is_scan_name(const std::string& name) {
-    return name.size() > 4 && name[0] != '.' && has_stl_extension(name);
+std::error_code for_each_entry(const fs::path& dir, bool recursive,
+                               const std::function<void(const fs::directory_entry&)>& visit) {
+    std::error_code ec;
+    const auto options = fs::directory_options::skip_permission_denied;
+    if (recursive) {
+        fs::recursive_directory_iterator it(dir, options, ec), end;
+        for (; !ec && it != end; it.increment(ec)) visit(*it);
+    } else {
+        fs::directory_iterator it(dir, options, ec), end;
+        for (; !ec && it != end; it.increment(ec)) visit(*it);
+    }
+    return ec;
 }
+
+bool is_scan_name(const std::string& name) { return name[0] != '.' && platform::is_stl_name(name); }
 
 std::string output_path_for(const std::string& input, const std::string& output_dir) {
     const fs::path in(input);
     std::string name = in.filename().string();
-    if (has_stl_extension(in)) name.resize(name.size() - 4);
+    if (platform::is_stl_name(name)) name.resize(name.size() - 4);
     name += ".bmp";
     const fs::path dir = output_dir.empty() ? in.parent_path() : fs::path(output_dir);
     return (dir / name).string();
-}
-
-std::string collision_reason(const std::string& output, const std::string& owner) {
-    return "not converted: its output \"" + output + "\" is also that of \"" + owner + "\"";
 }
 
 Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
@@ -86,8 +78,7 @@ Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
         Job job{model, output_path_for(model, output_dir), named};
         const auto claim = claimed.emplace(identity_of(job.output), model);
         if (!claim.second) {
-            list.collisions.push_back(
-                {model, job.output, collision_reason(job.output, claim.first->second)});
+            list.collisions.push_back({model, job.output, "", claim.first->second});
             continue;
         }
         list.jobs.push_back(std::move(job));

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -16,8 +18,9 @@ struct Job {
 // An input that gives no model to convert, and why (without its name).
 struct Job_Failure {
     std::string input;
-    std::string output;  // the output it would have had; empty for a folder
-    std::string reason;
+    std::string output;    // the output it would have had; empty for a folder
+    std::string reason;    // empty for a collision
+    std::string claimant;  // a collision's model that already claims the output
 };
 
 // What the command line names, resolved to models: a file is taken as it
@@ -31,13 +34,17 @@ struct Job_List {
     std::vector<Job_Failure> collisions;
 };
 
-// Whether a file found in a folder is a scan to convert: a name ending in
-// ".stl" in any case, with something before it, that does not begin with
-// "." (a copy tool's temporary, such as ".tmp-scan.stl", or a hidden file).
+// Whether a file found in a folder is a scan to convert: a model's name
+// (platform::is_stl_name) that does not begin with "." (a copy tool's
+// temporary, such as ".tmp-scan.stl", or a hidden file).
 bool is_scan_name(const std::string& name);
 
-// Whether the name ends in ".stl", any case.
-bool has_stl_extension(const std::filesystem::path& p);
+// Calls visit for each entry of dir, and of its subfolders when recursive;
+// links to folders are not followed, since they could lead back up.
+// Returns the error that ended the walk early, if one did.
+std::error_code for_each_entry(
+    const std::filesystem::path& dir, bool recursive,
+    const std::function<void(const std::filesystem::directory_entry&)>& visit);
 
 // A name to compare paths by: a model reached twice (through "." or a
 // link) is one model, and two outputs that are one file collide.
@@ -46,9 +53,6 @@ std::string identity_of(const std::filesystem::path& p);
 // NAME.bmp for NAME.stl (any case) or NAME otherwise, in output_dir when it
 // is not empty, else beside the input.
 std::string output_path_for(const std::string& input, const std::string& output_dir);
-
-// Why a model is refused whose output `owner` already claims.
-std::string collision_reason(const std::string& output, const std::string& owner);
 
 Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
                      const std::string& output_dir);

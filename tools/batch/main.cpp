@@ -6,12 +6,13 @@
 // files.
 #include <malloc.h>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/stop_signals.h"
 #include "tools/batch/folder_watch.h"
 #include "tools/batch/options.h"
 #include "tools/batch/outcomes.h"
@@ -38,8 +39,7 @@ void keep_model_sized_blocks() {
 int main(int argc, char** argv) {
     keep_model_sized_blocks();
     Options options;
-    const int usage = parse_command_line(argc, argv, options);
-    if (usage >= 0) return usage;
+    if (const std::optional<int> ended = parse_command_line(argc, argv, options)) return *ended;
     if (!options.report.empty()) {
         const Status usable = check_report_path(options);  // before any work it could undo
         if (!usable) {
@@ -48,15 +48,16 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    catch_signals();
+    finish_work_on_stop();
 
     // Watching starts before the first pass, so that what arrives during
     // it is converted too.
     std::unique_ptr<Folder_Watch> folders;
     if (options.watch) {
         folders = std::make_unique<Folder_Watch>(options);
-        if (!folders->error().empty()) {
-            std::fprintf(stderr, "veltrim-batch: cannot watch: %s\n", folders->error().c_str());
+        if (!folders->status()) {
+            std::fprintf(stderr, "veltrim-batch: cannot watch: %s\n",
+                         folders->status().reason().c_str());
             return 1;
         }
     }
@@ -64,7 +65,10 @@ int main(int argc, char** argv) {
     std::vector<Job> deferred;
     bool ok = run_first_pass(options, outcomes, folders ? &deferred : nullptr);
     if (ok && folders && stop_signal() == 0) {
-        ok = watch_folders(options, *folders, deferred, outcomes);
+        const Status watched = watch_folders(options, *folders, deferred, outcomes);
+        if (!watched)
+            std::fprintf(stderr, "veltrim-batch: cannot watch: %s\n", watched.reason().c_str());
+        ok = watched.is_ok();
         std::fprintf(stderr, "stopped: %s in all\n", tally_text(outcomes.tally()).c_str());
     }
     if (!options.report.empty()) {
@@ -76,9 +80,6 @@ int main(int argc, char** argv) {
     }
     // A watch ends by a signal as its normal stop; a plain run that was
     // interrupted ends as the signal would have ended it.
-    if (const int sig = stop_signal(); sig != 0 && !options.watch) {
-        std::signal(sig, SIG_DFL);
-        std::raise(sig);
-    }
+    if (!options.watch) end_as_stopped();
     return ok && outcomes.tally().failed == 0 ? 0 : 1;
 }

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-int parse_command_line(int argc, char** argv, Options& options) {
+std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
     CLI::App app{
         "Turns STL models into the height maps (BMP) that Veltrim's \"Save BMP\" writes, with no "
         "display: each model in its loaded pose (or turned by --rotate), seen from the top.",
@@ -81,5 +81,5 @@ int parse_command_line(int argc, char** argv, Options& options) {
             return 2;
         }
     }
-    return -1;
+    return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,6 @@ struct Options {
     unsigned jobs = 0;
 };
 
-// Fills options from the command line. Returns -1 to go on, else the exit
-// status (0 after --help or --version, 2 after a usage error, printed).
-int parse_command_line(int argc, char** argv, Options& options);
+// Fills options from the command line. Returns nothing to go on, else the
+// exit status (0 after --help or --version, 2 after a usage error, printed).
+std::optional<int> parse_command_line(int argc, char** argv, Options& options);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/file_names.h"
 #include "tools/batch/jobs.h"
 
 namespace fs = std::filesystem;
@@ -30,7 +31,7 @@ Status check_report_path(const Options& options) {
     std::error_code ec;
     if (!fs::is_directory(report.has_parent_path() ? report.parent_path() : ".", ec))
         return Status::failed("its folder does not exist");
-    if (has_stl_extension(report)) return Status::failed("it is named like a scan (*.stl)");
+    if (platform::is_stl_name(report)) return Status::failed("it is named like a scan (*.stl)");
     const std::string id = identity_of(report);
     // By resolved name, and for a file that exists by inode: a hard link too.
     auto same = [&](const std::string& other) {

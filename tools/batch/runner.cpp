@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -14,16 +13,11 @@
 #include <unistd.h>
 
 #include "heightmap/sizes.h"
+#include "platform/stop_signals.h"
 #include "tools/batch/file_state.h"
 #include "view/offscreen_context.h"
 
 namespace {
-
-// Lock-free, so the handler may store to it and the workers read it.
-std::atomic<int> g_signal{0};
-static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal flag must be lock-free");
-
-extern "C" void on_signal(int sig) { g_signal = sig; }
 
 std::string prefixed(const std::string& name, const std::string& text) {
     std::string out;
@@ -77,10 +71,10 @@ void work(Run& run) {
     {
         std::lock_guard<std::mutex> lock(run.egl_mutex);
         context = std::make_unique<Offscreen_Context>(sizes::kViewWidth, sizes::kViewHeight);
-        if (!context->ok()) run.context_error = context->error();
+        if (!context->status()) run.context_error = context->status().reason();
     }
     Model_Converter converter;
-    while (context->ok() && g_signal == 0) {
+    while (context->status() && stop_signal() == 0) {
         const std::size_t k = run.next++;
         if (k >= run.jobs.size()) break;
         run.rows[k] = convert_job(converter, run.jobs[k], run.options, run.progress);
@@ -120,18 +114,6 @@ std::vector<Job> jobs_to_convert(const Options& options, const Job_List& list, O
 
 }  // namespace
 
-void catch_signals() {
-    struct sigaction sa {};
-    sa.sa_handler = on_signal;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);  // a closed terminal or ssh session
-}
-
-int stop_signal() { return g_signal.load(); }
-
 Report_Row unconverted_row(const std::string& input, const std::string& output, const char* status,
                            const std::string& message) {
     Report_Row row;
@@ -140,6 +122,10 @@ Report_Row unconverted_row(const std::string& input, const std::string& output, 
     row.status = status;
     row.message = message;
     return row;
+}
+
+std::string collision_reason(const std::string& output, const std::string& owner) {
+    return "not converted: its output \"" + output + "\" is also that of \"" + owner + "\"";
 }
 
 Report_Row skipped_row(const Job& job) {
@@ -166,6 +152,7 @@ std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job
     }
     const std::string quality = height_map::describe(c.quality), warnings = warning_text(c);
     std::string why = c.status.reason();
+    if (c.write_failed) why = "cannot write \"" + job.output + "\": " + why;
     if (c.held_back) why += ": " + warnings;
     if (!ok && !gone(job.output) && !output_up_to_date(job.input, job.output))
         why += "; the existing \"" + job.output + "\" is older than its input (out of date)";
@@ -207,8 +194,10 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
     const Job_List list = gather_jobs(options.inputs, options.recursive, options.output_dir);
     for (const std::vector<Job_Failure>* failures : {&list.failures, &list.collisions})
         for (const Job_Failure& f : *failures) {
-            std::fprintf(stderr, "%s: %s\n", f.input.c_str(), f.reason.c_str());
-            outcomes.record(unconverted_row(f.input, f.output, "failed", f.reason), false);
+            const std::string why =
+                f.claimant.empty() ? f.reason : collision_reason(f.output, f.claimant);
+            std::fprintf(stderr, "%s: %s\n", f.input.c_str(), why.c_str());
+            outcomes.record(unconverted_row(f.input, f.output, "failed", why), false);
         }
     const std::vector<Job> todo = jobs_to_convert(options, list, outcomes, deferred);
 
@@ -230,13 +219,13 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
             continue;
         }
         std::string why = "interrupted";
-        if (g_signal == 0) {  // no worker could draw: every model left fails for that reason
+        if (stop_signal() == 0) {  // no worker could draw: every model left fails for that reason
             why = "no offscreen OpenGL context: " + run.context_error;
             std::fprintf(stderr, "%s: %s\n", todo[k].input.c_str(), why.c_str());
         }
         outcomes.record(unconverted_row(todo[k].input, todo[k].output, "failed", why), true);
     }
-    if (g_signal == 0 && taken == todo.size() && !run.context_error.empty())
+    if (stop_signal() == 0 && taken == todo.size() && !run.context_error.empty())
         std::fprintf(stderr, "veltrim-batch: note: a worker had no OpenGL context (%s)\n",
                      run.context_error.c_str());
 
@@ -245,7 +234,7 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
     std::fprintf(stderr, "%s in %.2f s", tally_text(outcomes.tally()).c_str(), seconds);
     if (converted > 0) std::fprintf(stderr, " (%.1f files/s)", converted / seconds);
     std::fprintf(stderr, "\n");
-    if (g_signal != 0)
+    if (stop_signal() != 0)
         std::fprintf(stderr, "interrupted: %zu not converted\n", todo.size() - taken);
     return true;
 }

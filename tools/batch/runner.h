@@ -11,11 +11,8 @@
 #include "tools/batch/progress.h"
 #include "tools/batch/report.h"
 
-// SIGINT, SIGTERM and SIGHUP ask the run to stop: the files in hand finish,
-// so no temporary file is left behind; a second signal ends the program at
-// once, with no temporary left either.
-void catch_signals();
-int stop_signal();  // the signal that asked to stop, 0 while none did
+// A stop signal (platform/stop_signals.h) asks the run to stop: the files
+// in hand finish and no new one starts.
 
 // Converts one job with the converter of the calling thread's GL context
 // and prints its lines as a run does. Returns its report row, or nothing
@@ -23,6 +20,9 @@ int stop_signal();  // the signal that asked to stop, 0 while none did
 // no failure, just a file that is no longer there.
 std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job,
                                       const Options& options, Progress& progress);
+
+// The line of a model refused because `owner` already claims its output.
+std::string collision_reason(const std::string& output, const std::string& owner);
 
 // The row of a model that was not converted.
 Report_Row unconverted_row(const std::string& input, const std::string& output, const char* status,

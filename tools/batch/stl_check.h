@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "model/stl_header.h"
+#include "platform/status.h"
 
 // Whether a file is an STL model worth converting, from the head that
 // model/stl_header.h decodes for the reader too. The reader itself refuses
@@ -17,18 +17,17 @@
 //    wrong count, or something that is not STL at all) is not STL, and a
 //    matching size with count 0 has no facets;
 //  - read as ASCII: at least one facet must come out; none is "no facets".
-// Each function returns an empty string when the file passes, else the
-// reason, worded for a line that also names the file.
+// Each function fails with the reason, worded for a line that also names
+// the file.
 namespace stl_check {
 
 constexpr std::size_t kHeadSize = stl_header::kHeadSize;
 
 // Before reading, from the first bytes (at most kHeadSize) and the size.
-std::string problem_before_reading(const unsigned char* head, std::size_t head_len,
-                                   std::uint64_t size);
+Status check_before_reading(const unsigned char* head, std::size_t head_len, std::uint64_t size);
 
 // After the reader has run and produced `facets` facets.
-std::string problem_after_reading(const unsigned char* head, std::size_t head_len,
-                                  std::uint64_t size, std::size_t facets);
+Status check_after_reading(const unsigned char* head, std::size_t head_len, std::uint64_t size,
+                           std::size_t facets);
 
 }  // namespace stl_check

@@ -1,7 +1,6 @@
 #include "tools/batch/watch.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -11,6 +10,7 @@
 #include <unistd.h>
 
 #include "heightmap/sizes.h"
+#include "platform/stop_signals.h"
 #include "tools/batch/file_state.h"
 #include "tools/batch/runner.h"
 #include "view/offscreen_context.h"
@@ -100,17 +100,11 @@ private:
 
 }  // namespace
 
-bool watch_folders(const Options& options, Folder_Watch& folders, const std::vector<Job>& deferred,
-                   Outcomes& outcomes) {
+Status watch_folders(const Options& options, Folder_Watch& folders,
+                     const std::vector<Job>& deferred, Outcomes& outcomes) {
     Offscreen_Context context(sizes::kViewWidth, sizes::kViewHeight);
-    if (!context.ok()) {
-        std::fprintf(stderr, "veltrim-batch: cannot watch: no offscreen OpenGL context: %s\n",
-                     context.error().c_str());
-        return false;
-    }
-    // A lease broken while it is held would raise SIGIO, which ends a
-    // process by default; the lease is dropped at once anyway.
-    std::signal(SIGIO, SIG_IGN);
+    if (!context.status())
+        return Status::failed("no offscreen OpenGL context: " + context.status().reason());
     std::fprintf(stderr,
                  "watching %zu folder%s for *.stl files (SIGINT, SIGTERM or SIGHUP stops)\n",
                  folders.folder_count(), folders.folder_count() == 1 ? "" : "s");
@@ -144,5 +138,5 @@ bool watch_folders(const Options& options, Folder_Watch& folders, const std::vec
             it = pending.erase(it);
         }
     }
-    return true;
+    return Status::ok();
 }

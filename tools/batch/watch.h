@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/status.h"
 #include "tools/batch/folder_watch.h"
 #include "tools/batch/jobs.h"
 #include "tools/batch/options.h"
@@ -14,7 +15,7 @@
 // by listing a folder again follows the first pass's rule (an output that
 // is up to date is skipped). Runs until SIGINT, SIGTERM or SIGHUP; the
 // conversion in hand finishes first. Each outcome replaces the file's
-// earlier one, and the report, if any, is rewritten after each. Returns
-// false when no conversion could be set up at all.
-bool watch_folders(const Options& options, Folder_Watch& folders, const std::vector<Job>& deferred,
-                   Outcomes& outcomes);
+// earlier one, and the report, if any, is rewritten after each. Fails when
+// no conversion could be set up at all.
+Status watch_folders(const Options& options, Folder_Watch& folders,
+                     const std::vector<Job>& deferred, Outcomes& outcomes);

@@ -1,8 +1,7 @@
-#include "app/load_lines.h"
+#include "model/stl_lines.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -44,28 +43,4 @@ std::string stl_damage_lines(const Stl_Report& report, const char* path) {
 
 std::string stl_open_failure_line(const char* path, const Status& why) {
     return std::string("cannot open \"") + path + "\": " + why.reason() + "\n";
-}
-
-std::string load_notice(const char* path, const Status& opened, const Stl_Report& report,
-                        std::size_t facets) {
-    const char* slash = std::strrchr(path, '/');
-    const std::string name = slash != nullptr ? slash + 1 : path;
-    if (!opened) return "ERROR: could not open " + name + ": " + opened.reason();
-    const char* form = report.form == Stl_Form::Binary ? "binary" : "ASCII";
-    if (facets == 0)
-        return "WARNING: " + name + " holds no readable model (0 facets read as " + form + " STL).";
-    std::string text =
-        "Loaded " + name + ": " + std::to_string(facets) + " facets, " + form + " STL.";
-    const std::string damage = stl_damage_lines(report, name.c_str());
-    if (!damage.empty()) {
-        std::string joined = damage.substr(0, damage.size() - 1);
-        for (char& c : joined)
-            if (c == '\n') c = ';';
-        text = "WARNING: " + text + " " + joined + ".";
-    }
-    return text + " Keys x, y, z turn it a quarter turn; with Shift, back.";
-}
-
-Notice_Tone load_tone(const Stl_Report& report, std::size_t facets) {
-    return facets == 0 || !report.sound() ? Notice_Tone::Warning : Notice_Tone::Info;
 }

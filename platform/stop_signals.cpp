@@ -1,0 +1,102 @@
+#include "platform/stop_signals.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The handler may run at any moment on any thread, so it reads only these
+// fixed slots: a name is complete before its slot turns Armed.
+enum Slot_State { kFree, kFilling, kArmed };
+struct Slot {
+    std::atomic<int> state{kFree};
+    char name[PATH_MAX];
+};
+constexpr int kSlots = 64;
+Slot slots[kSlots];
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+std::atomic<bool> finish_first{false};
+std::atomic<int> first_signal{0};
+static_assert(ATOMIC_BOOL_LOCK_FREE == 2 && ATOMIC_INT_LOCK_FREE == 2,
+              "the handler may touch only lock-free atomics");
+std::once_flag installed;
+
+// Async-signal-safe calls only: unlink, sigaction, raise.
+extern "C" void on_stop(int sig) {
+    const int saved_errno = errno;
+    int none = 0;
+    if (finish_first.load() && first_signal.compare_exchange_strong(none, sig)) {
+        errno = saved_errno;
+        return;  // the program sees it and winds down; the writes in hand finish
+    }
+    // The process ends, so no write in hand will finish.
+    for (Slot& s : slots)
+        if (s.state.load() == kArmed) unlink(s.name);
+    // Blocked while this handler runs: the default action follows as soon
+    // as it returns.
+    struct sigaction to_default {};
+    to_default.sa_handler = SIG_DFL;
+    sigemptyset(&to_default.sa_mask);
+    sigaction(sig, &to_default, nullptr);
+    raise(sig);
+    errno = saved_errno;
+}
+
+void install_handlers() {
+    std::call_once(installed, [] {
+        for (int sig : kStopSignals) {
+            struct sigaction now {};
+            if (sigaction(sig, nullptr, &now) != 0) continue;
+            if ((now.sa_flags & SA_SIGINFO) == 0 && now.sa_handler == SIG_IGN) continue;
+            struct sigaction mine {};
+            mine.sa_handler = on_stop;
+            mine.sa_flags = SA_RESTART;
+            sigemptyset(&mine.sa_mask);
+            sigaction(sig, &mine, nullptr);
+        }
+    });
+}
+
+}  // namespace
+
+void finish_work_on_stop() {
+    finish_first = true;
+    install_handlers();
+}
+
+int stop_signal() { return first_signal.load(); }
+
+void end_as_stopped() {
+    const int sig = first_signal.load();
+    if (sig == 0) return;
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+Pending_Temporary::Pending_Temporary(const std::string& name) {
+    install_handlers();
+    if (name.size() >= PATH_MAX) return;
+    // More writes at once than slots is far beyond any use; they wait.
+    for (;;) {
+        for (int i = 0; i < kSlots; ++i) {
+            int expected = kFree;
+            if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
+            std::memcpy(slots[i].name, name.c_str(), name.size() + 1);
+            slots[i].state.store(kArmed);
+            slot_ = i;
+            return;
+        }
+        std::this_thread::yield();
+    }
+}
+
+Pending_Temporary::~Pending_Temporary() {
+    if (slot_ >= 0) slots[slot_].state.store(kFree);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+// The one owner of the stop signals: SIGINT, SIGTERM and SIGHUP (a closed
+// terminal or ssh session). Nothing else in the programs installs a handler
+// for them.
+//
+// By default a stop signal ends the process at once, as the default action
+// would, after removing every temporary file named by a live
+// Pending_Temporary. A program that winds down in good order calls
+// finish_work_on_stop(): its first stop signal is then only recorded
+// (stop_signal()), the files in hand finish, and any second stop signal
+// ends the process at once as above. A signal that was ignored when the
+// handlers went in (nohup) stays ignored.
+
+// Switches to "the first stop signal asks, the second ends".
+void finish_work_on_stop();
+
+// The first stop signal received after finish_work_on_stop(); 0 while none.
+int stop_signal();
+
+// Ends the process as the recorded stop signal would have, if one came.
+void end_as_stopped();
+
+// A temporary file being written, named here for as long as this object
+// lives. Register the name before the file is created and drop the object
+// only once the file is renamed or removed, so no moment is left uncovered.
+class Pending_Temporary {
+public:
+    explicit Pending_Temporary(const std::string& name);
+    ~Pending_Temporary();
+    Pending_Temporary(const Pending_Temporary&) = delete;
+    Pending_Temporary& operator=(const Pending_Temporary&) = delete;
+
+    // False when the name is too long to keep (no file can have it either).
+    bool registered() const { return slot_ >= 0; }
+
+private:
+    int slot_ = -1;
+};
