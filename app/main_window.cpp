@@ -13,12 +13,19 @@
 #include "view/file_drop.h"
 #include "view/gl_display_3d.h"
 
+namespace {
+
+// One button of the row along the top, 40 pixels high.
+void add_button(int x, int w, const char* label, Fl_Callback* callback) {
+    Fl_Button* b = new Fl_Button(x, 27, w, 40, label);
+    b->callback(callback);
+}
+
+}  // namespace
+
 Fl_Double_Window* build_main_window() {
     main_window = new Fl_Double_Window(sizes::kWindowWidth, sizes::kWindowHeight, "Veltrim");
-    {
-        Fl_Button* o = new Fl_Button(53, 27, 84, 40, "Load STL");
-        o->callback(load_stl_cb);
-    }
+    add_button(53, 84, "Load STL", load_stl_cb);
     {
         gl_view = new GL_Display_3D();
         GL_Display_3D* o = gl_view;
@@ -35,26 +42,11 @@ Fl_Double_Window* build_main_window() {
         Fl_Group::current()->resizable(o);
         set_file_drop_hook(load_stl_file);
     }
-    {
-        Fl_Button* o = new Fl_Button(138, 27, 84, 40, "Save BMP");
-        o->callback(save_bmp_cb);
-    }
-    {
-        Fl_Button* o = new Fl_Button(259, 27, 64, 40, "上視");
-        o->callback(top_view_cb);
-    }
-    {
-        Fl_Button* o = new Fl_Button(323, 27, 64, 40, "側視");
-        o->callback(side_view_cb);
-    }
-    {
-        Fl_Button* o = new Fl_Button(387, 27, 64, 40, "正視");
-        o->callback(front_view_cb);
-    }
-    {
-        Fl_Button* o = new Fl_Button(471, 27, 64, 40, "旋轉還原");
-        o->callback(reset_rotation_cb);
-    }
+    add_button(138, 84, "Save BMP", save_bmp_cb);
+    add_button(259, 64, "上視", top_view_cb);
+    add_button(323, 64, "側視", side_view_cb);
+    add_button(387, 64, "正視", front_view_cb);
+    add_button(471, 64, "旋轉還原", reset_rotation_cb);
     {
         Fl_Group* o = new Fl_Group(695, 90, 325, 482, "產生結果");
         o->box(FL_THIN_DOWN_BOX);

@@ -1,7 +1,6 @@
 #include "view/capture_trigger.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "heightmap/conversion.h"
@@ -14,6 +13,34 @@
 namespace {
 
 bool at_top_view(const View_State& v) { return v.azimuth == 0.0f && v.elevation == 90.0f; }
+
+// The end of the Save command, so its console lines and notices are printed here.
+void write_height_map(View_State& v) {
+    const std::string lines = convert_height_map(v);
+    std::fputs(lines.c_str(), stdout);
+    std::fflush(stdout);
+    const height_map::Quality quality = assess_capture(v);
+    if (quality.any()) std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
+
+    const Status written = write_image_atomically(v.output_path, v.image_header);
+    const std::string name = platform::file_name_of(v.output_path);
+    if (!written) {
+        std::fprintf(stderr, "ERROR: could not write \"%s\": %s\n", v.output_path,
+                     written.reason().c_str());
+        notify_operator(Notice_Tone::Error,
+                        "ERROR: could not write " + name + ": " + written.reason());
+        return;
+    }
+    char height[64];
+    std::snprintf(height, sizeof height, "highest point %.1f units above the plate",
+                  height_map::real_length(height_map::depth_range(v.depth_samples, sizes::kSamples),
+                                          v.depth_extent));
+    if (quality.any())
+        notify_operator(Notice_Tone::Warning, "WARNING: saved " + name + " (" + height + "), but " +
+                                                  height_map::describe(quality));
+    else
+        notify_operator(Notice_Tone::Info, "Saved " + name + ": " + height + ".");
+}
 
 }  // namespace
 
@@ -69,32 +96,4 @@ height_map::Quality assess_capture(const View_State& v) {
         q.below_plate =
             height_map::count_below_plate(&v.triangles[0].v[0][0], v.triangles.size(), to_plate);
     return q;
-}
-
-bool write_height_map(View_State& v) {
-    const std::string lines = convert_height_map(v);
-    std::fputs(lines.c_str(), stdout);
-    std::fflush(stdout);
-    const height_map::Quality quality = assess_capture(v);
-    if (quality.any()) std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
-
-    const Status written = write_image_atomically(v.output_path, v.image_header);
-    const std::string name = platform::file_name_of(v.output_path);
-    if (!written) {
-        std::fprintf(stderr, "ERROR: could not write \"%s\": %s\n", v.output_path,
-                     written.reason().c_str());
-        notify_operator(Notice_Tone::Error,
-                        "ERROR: could not write " + name + ": " + written.reason());
-        return false;
-    }
-    char height[64];
-    std::snprintf(height, sizeof height, "highest point %.1f units above the plate",
-                  height_map::real_length(height_map::depth_range(v.depth_samples, sizes::kSamples),
-                                          v.depth_extent));
-    if (quality.any())
-        notify_operator(Notice_Tone::Warning, "WARNING: saved " + name + " (" + height + "), but " +
-                                                  height_map::describe(quality));
-    else
-        notify_operator(Notice_Tone::Info, "Saved " + name + ": " + height + ".");
-    return true;
 }

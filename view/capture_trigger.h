@@ -7,7 +7,10 @@
 #include "view/view_state.h"
 
 // End of every frame: counts frames drawn at exactly the top view while a
-// capture is armed and named, and converts on the tenth.
+// capture is armed and named, and on the tenth finishes the Save command:
+// converts, prints its console lines (and a "WARNING: " line on standard
+// error when assess_capture finds a loss), writes the image under
+// view.output_path and tells the operator how it went.
 void run_capture_trigger(View_State& view);
 
 // Whether the next frame would count toward the capture: the window draws
@@ -24,9 +27,3 @@ std::string convert_height_map(View_State& view);
 // places it (model_matrix, model_scale, centred on the bounds) at the top
 // view. Changes nothing.
 height_map::Quality assess_capture(const View_State& view);
-
-// convert_height_map, its console lines on standard output, and the image
-// written under view.output_path, then one "WARNING: " line on standard
-// error when assess_capture finds a loss. Returns whether the file was
-// written.
-bool write_height_map(View_State& view);
