@@ -7,11 +7,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "model/stl_writer.h"
+#include "model/triangle.h"
 
 namespace {
 
@@ -20,11 +21,6 @@ constexpr double kLength = 250.0;  // heel (x = 0) to toe (x = kLength)
 
 struct Vec {
     double x, y, z;
-};
-
-struct Facet {
-    float n[3];
-    float v[3][3];
 };
 
 double smoothstep(double edge0, double edge1, double x) {
@@ -94,8 +90,8 @@ public:
     // rows: stations from heel to toe; columns: steps across the foot.
     Insole(int rows, int columns) : rows_(rows), columns_(columns) {}
 
-    std::vector<Facet> facets(bool right_foot) const {
-        std::vector<Facet> out;
+    std::vector<Triangle> facets(bool right_foot) const {
+        std::vector<Triangle> out;
         const int nu = rows_, nv = columns_;
         // Top: rows 0 and nu are the heel and toe tips, where a quad
         // collapses to one triangle.
@@ -151,9 +147,9 @@ private:
         return {p.x, 0.0, p.z};
     }
 
-    static void add(std::vector<Facet>& out, const Vec& a, const Vec& b, const Vec& c,
+    static void add(std::vector<Triangle>& out, const Vec& a, const Vec& b, const Vec& c,
                     bool right_foot) {
-        Facet f;
+        Triangle f;
         // The right foot is the left one mirrored in z; the vertex order
         // is swapped so that the facets still face outward.
         const Vec* order[3] = {&a, right_foot ? &c : &b, right_foot ? &b : &c};
@@ -163,16 +159,6 @@ private:
             f.v[k][1] = static_cast<float>(order[k]->y);
             f.v[k][2] = static_cast<float>(s * order[k]->z);
         }
-        const double ux = f.v[1][0] - f.v[0][0], uy = f.v[1][1] - f.v[0][1],
-                     uz = f.v[1][2] - f.v[0][2];
-        const double vx = f.v[2][0] - f.v[0][0], vy = f.v[2][1] - f.v[0][1],
-                     vz = f.v[2][2] - f.v[0][2];
-        const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-        const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
-        const double inv = len > 0 ? 1.0 / len : 0.0;
-        f.n[0] = static_cast<float>(nx * inv);
-        f.n[1] = static_cast<float>(ny * inv);
-        f.n[2] = static_cast<float>(nz * inv);
         out.push_back(f);
     }
 
@@ -194,38 +180,6 @@ bool write_file(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-std::string binary_stl(const std::vector<Facet>& facets, const char* title) {
-    std::string bytes(84, '\0');
-    std::memcpy(&bytes[0], title, std::min<std::size_t>(std::strlen(title), 80));
-    const std::uint32_t count = static_cast<std::uint32_t>(facets.size());
-    std::memcpy(&bytes[80], &count, 4);  // little-endian host
-    for (const Facet& f : facets) {
-        char record[50] = {};
-        std::memcpy(record, f.n, 12);
-        std::memcpy(record + 12, f.v, 36);
-        bytes.append(record, 50);
-    }
-    return bytes;
-}
-
-std::string ascii_stl(const std::vector<Facet>& facets, const char* name) {
-    std::string text = std::string("solid ") + name + "\n";
-    char line[160];
-    for (const Facet& f : facets) {
-        std::snprintf(line, sizeof line, "  facet normal %e %e %e\n", f.n[0], f.n[1], f.n[2]);
-        text += line;
-        text += "    outer loop\n";
-        for (int k = 0; k < 3; ++k) {
-            std::snprintf(line, sizeof line, "      vertex %e %e %e\n", f.v[k][0], f.v[k][1],
-                          f.v[k][2]);
-            text += line;
-        }
-        text += "    endloop\n  endfacet\n";
-    }
-    text += std::string("endsolid ") + name + "\n";
-    return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -235,15 +189,15 @@ int main(int argc, char** argv) {
     }
     const std::string dir = std::string(argv[1]) + "/";
     const Insole fine(200, 100), coarse(110, 56);
-    const std::vector<Facet> left = fine.facets(false), right = fine.facets(true),
-                             small = coarse.facets(false);
+    const std::vector<Triangle> left = fine.facets(false), right = fine.facets(true),
+                                small = coarse.facets(false);
     // Binary headers must not start with "solid", or readers take them for ASCII.
     bool ok = write_file(dir + "insole_left_binary.stl",
-                         binary_stl(left, "Veltrim sample insole, left foot"));
+                         stl_binary(left, "Veltrim sample insole, left foot"));
     ok = write_file(dir + "insole_right_binary.stl",
-                    binary_stl(right, "Veltrim sample insole, right foot")) &&
+                    stl_binary(right, "Veltrim sample insole, right foot")) &&
          ok;
-    ok = write_file(dir + "insole_ascii.stl", ascii_stl(small, "insole_ascii")) && ok;
+    ok = write_file(dir + "insole_ascii.stl", stl_ascii(small, "insole_ascii")) && ok;
     if (!ok) return 1;
     std::printf("insole_left_binary.stl  %zu facets\n", left.size());
     std::printf("insole_right_binary.stl %zu facets\n", right.size());

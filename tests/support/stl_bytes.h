@@ -5,39 +5,27 @@
 #include <string>
 #include <vector>
 
+#include "model/stl_writer.h"
 #include "model/triangle.h"
 
-// Builders for small STL files in memory.
+// Small STL files in memory for the tests: a normal and an attribute no
+// model has, which must never reach it, and numbers that read back exactly.
 namespace stl_bytes {
 
+inline constexpr Stl_Write_Options kTestOptions = {std::array<float, 3>{9, 9, 9}, 7,
+                                                   Stl_Numbers::Exact};
+
+// `count` >= 0 writes that facet count in the header instead of the true one.
 inline std::string binary(const std::vector<Triangle>& facets, const char* header = "",
                           long long count = -1) {
-    std::string s(84, '\0');
-    std::memcpy(&s[0], header, std::min<std::size_t>(std::strlen(header), 80));
-    // The facet count written in the header; by default the true one.
-    const std::uint32_t n = static_cast<std::uint32_t>(count < 0 ? facets.size() : count);
-    std::memcpy(&s[80], &n, 4);
-    for (const Triangle& t : facets) {
-        const float normal[3] = {9, 9, 9};  // must never reach the model
-        s.append(reinterpret_cast<const char*>(normal), 12);
-        s.append(reinterpret_cast<const char*>(t.v), 36);
-        s.append("\x07\x00", 2);
-    }
+    std::string s = stl_binary(facets, header, kTestOptions);
+    const std::uint32_t n = static_cast<std::uint32_t>(count);
+    if (count >= 0) std::memcpy(&s[80], &n, 4);
     return s;
 }
 
 inline std::string ascii(const std::vector<Triangle>& facets, const char* name = "part") {
-    std::string s = std::string("solid ") + name + "\n";
-    char line[160];
-    for (const Triangle& t : facets) {
-        s += "  facet normal 9.000000e+00 9.000000e+00 9.000000e+00\n    outer loop\n";
-        for (const auto& v : t.v) {
-            std::snprintf(line, sizeof line, "      vertex %.9g %.9g %.9g\n", v[0], v[1], v[2]);
-            s += line;
-        }
-        s += "    endloop\n  endfacet\n";
-    }
-    return s + "endsolid " + name + "\n";
+    return stl_ascii(facets, name, kTestOptions);
 }
 
 inline Triangle tri(float ax, float ay, float az, float bx, float by, float bz, float cx, float cy,
