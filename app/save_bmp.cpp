@@ -9,12 +9,14 @@
 #include "app/status_line.h"
 #include "heightmap/bmp_name.h"
 #include "model/utf8_to_ansi.h"
+#include "platform/name_limit.h"
 #include "view/gl_display_3d.h"
+#include "view/view_poses.h"
 
 void save_bmp() {
     GL_Display_3D& v = *gl_view;
-    v.azimuth = 0.0f;
-    v.elevation = 90.0f;
+    v.azimuth = kTopView.azimuth;
+    v.elevation = kTopView.elevation;
     v.capture_pending = true;
     v.frame_count = 0;
     // Until this command stores its own name, no frame may complete the
@@ -44,8 +46,8 @@ void save_bmp() {
     char name[sizeof v.output_path];
     const std::size_t length = std::strlen(picked);
     if (length >= sizeof name) {
-        std::fprintf(stderr, "file name too long (%zu bytes, at most 499); nothing saved\n",
-                     length);
+        std::fprintf(stderr, "file name too long (%zu bytes, at most %zu); nothing saved\n", length,
+                     kMaxNameBytes);
         show_status(Notice_Tone::Error, "ERROR: the file name is too long; nothing was saved.");
         v.capture_pending = false;
         return;

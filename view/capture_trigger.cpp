@@ -9,10 +9,13 @@
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
 #include "view/operator_notice.h"
+#include "view/view_poses.h"
 
 namespace {
 
-bool at_top_view(const View_State& v) { return v.azimuth == 0.0f && v.elevation == 90.0f; }
+bool at_top_view(const View_State& v) {
+    return v.azimuth == kTopView.azimuth && v.elevation == kTopView.elevation;
+}
 
 std::string file_name_of(const char* path) {
     const char* slash = std::strrchr(path, '/');

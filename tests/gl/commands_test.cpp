@@ -89,7 +89,7 @@ TEST_F(Commands, SaveWritesOnTheTenthFrameAfterItsDialogAndNoFileOrATooLongNameN
     const std::pair<int, const char*> cases[] = {
         {1, "*** CANCEL\n"}, {-1, "ERROR: no display\n"}, {0, ""}};
     for (const auto& [result, message] : cases) {
-        view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
+        view().set_model({tri(0, 0, 0, 1, 1, 1, 2, 2, 2)}, Model_Bounds());
         view().max_x = 42;
         ASSERT_EQ(chdir(dir_.path().c_str()), 0);
         const auto [out, err] = run(load_stl, {result, nullptr, nullptr});

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "heightmap/sizes.h"
+#include "view/window_sizes.h"
 #include "tools/batch/file_state.h"
 #include "tools/batch/runner.h"
 #include "view/offscreen_context.h"
