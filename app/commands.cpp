@@ -6,6 +6,7 @@
 #include "app/app_globals.h"
 #include "app/load_pose.h"
 #include "view/gl_display_3d.h"
+#include "view/view_poses.h"
 
 Fl_Double_Window* main_window = nullptr;
 GL_Display_3D* gl_view = nullptr;
@@ -15,18 +16,18 @@ void load_stl_cb(Fl_Widget*, void*) { load_stl(); }
 void save_bmp_cb(Fl_Widget*, void*) { save_bmp(); }
 
 void top_view_cb(Fl_Widget*, void*) {
-    gl_view->azimuth = 0.0f;
-    gl_view->elevation = 90.0f;
+    gl_view->azimuth = kTopView.azimuth;
+    gl_view->elevation = kTopView.elevation;
 }
 
 void side_view_cb(Fl_Widget*, void*) {
-    gl_view->azimuth = 90.0f;
-    gl_view->elevation = 0.0f;
+    gl_view->azimuth = kSideView.azimuth;
+    gl_view->elevation = kSideView.elevation;
 }
 
 void front_view_cb(Fl_Widget*, void*) {
-    gl_view->azimuth = 0.0f;
-    gl_view->elevation = 0.0f;
+    gl_view->azimuth = kFrontView.azimuth;
+    gl_view->elevation = kFrontView.elevation;
 }
 
 // Every frame leaves the modelview at the identity, so copying it between

@@ -11,8 +11,7 @@ void set_load_steps(const std::vector<Rotation>& steps) { load_steps = steps; }
 
 void put_in_load_pose(View_State& v) {
     std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity), v.model_matrix);
-    v.spin_angle = 0.0f;
-    v.pan_amount = 0.0f;
+    v.drop_pending_navigation();
     v.queued_steps.assign(load_steps.begin(), load_steps.end());
 }
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/app_globals.h"
 #include "app/commands.h"
@@ -14,6 +16,7 @@
 #include "model/stl_lines.h"
 #include "model/utf8_to_ansi.h"
 #include "platform/current_dir.h"
+#include "platform/name_limit.h"
 #include "view/gl_display_3d.h"
 
 namespace {
@@ -39,15 +42,14 @@ void print(const std::string& text, std::FILE* stream) {
 
 void load_stl() {
     GL_Display_3D& v = *gl_view;
-    v.triangles.clear();
-    ++v.model_generation;
+    v.clear_model();
 
     std::unique_ptr<File_Chooser> chooser = make_file_chooser(File_Chooser::Browse_File);
     chooser->title("Load a STL-MODEL file");
     chooser->type(File_Chooser::Browse_File);
     chooser->filter("model\t*.stl\n");
 
-    // The model folder is named relative to it when it was too long to keep.
+    // Back where we started, so that the model folder is found from there.
     if (const Status back = platform::set_current_directory(v.startup_dir); !back)
         std::fprintf(stderr, "cannot return to the start-up directory \"%s\": %s\n", v.startup_dir,
                      back.reason().c_str());
@@ -84,32 +86,32 @@ void load_stl() {
 
 void load_stl_file(const char* picked) {
     GL_Display_3D& v = *gl_view;
-    v.triangles.clear();
-    ++v.model_generation;
-    v.set_bounds(Model_Bounds());
+    v.set_model({}, Model_Bounds());
 
-    char name[500];
+    char name[kMaxNameBytes + 1];
     std::string out, err;
     const std::size_t length = std::strlen(picked);
     if (length >= sizeof name) {
-        err = "file name too long (" + std::to_string(length) + " bytes, at most 499)\n";
+        err = "file name too long (" + std::to_string(length) + " bytes, at most " +
+              std::to_string(kMaxNameBytes) + ")\n";
         show_status(Notice_Tone::Error, "ERROR: the file name is too long (" +
-                                            std::to_string(length) + " bytes, at most 499).");
+                                            std::to_string(length) + " bytes, at most " +
+                                            std::to_string(kMaxNameBytes) + ").");
     } else {
         std::memcpy(name, picked, length + 1);
         utf8_to_ansi(name);
+        std::vector<Triangle> triangles;
         Model_Bounds bounds;
         Stl_Report report;
-        const Status opened = read_stl_file(name, v.triangles, bounds, report);
+        const Status opened = read_stl_file(name, triangles, bounds, report);
         if (opened) {
-            v.set_bounds(bounds);
             out = stl_form_lines(report);
             err = stl_damage_lines(report, name);
             put_in_load_pose(v);
         } else {
             err = stl_open_failure_line(name, opened);
         }
-        ++v.model_generation;
+        v.set_model(std::move(triangles), bounds);  // none, no bounds if it failed
         show_status(opened ? load_tone(report, v.triangles.size()) : Notice_Tone::Error,
                     load_notice(name, opened, report, v.triangles.size()));
     }

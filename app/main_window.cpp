@@ -9,7 +9,7 @@
 #include "app/commands.h"
 #include "app/rotation_keys.h"
 #include "app/status_line.h"
-#include "heightmap/sizes.h"
+#include "view/window_sizes.h"
 #include "view/file_drop.h"
 #include "view/gl_display_3d.h"
 

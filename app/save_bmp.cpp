@@ -10,7 +10,9 @@
 #include "app/status_line.h"
 #include "heightmap/bmp_name.h"
 #include "model/utf8_to_ansi.h"
+#include "platform/name_limit.h"
 #include "view/gl_display_3d.h"
+#include "view/view_poses.h"
 
 namespace {
 
@@ -20,13 +22,13 @@ Status name_the_capture(View_State& v, const char* picked) {
     char name[sizeof v.output_path];
     const std::size_t length = std::strlen(picked);
     if (length >= sizeof name)
-        return Status::failed("file name too long (" + std::to_string(length) +
-                              " bytes, at most 499)");
+        return Status::failed("file name too long (" + std::to_string(length) + " bytes, at most " +
+                              std::to_string(kMaxNameBytes) + ")");
     std::memcpy(name, picked, length + 1);
     utf8_to_ansi(name);
     if (!apply_bmp_suffix(name, sizeof name))
         return Status::failed("file name too long for \".bmp\" (" + std::to_string(length) +
-                              " bytes, at most 495)");
+                              " bytes, at most " + std::to_string(kMaxNameBytes - 4) + ")");
     std::memcpy(v.output_path, name, sizeof name);
     return Status::ok();
 }
@@ -35,8 +37,8 @@ Status name_the_capture(View_State& v, const char* picked) {
 
 void save_bmp() {
     GL_Display_3D& v = *gl_view;
-    v.azimuth = 0.0f;
-    v.elevation = 90.0f;
+    v.azimuth = kTopView.azimuth;
+    v.elevation = kTopView.elevation;
     v.capture_pending = true;
     v.frame_count = 0;
     // Until this command stores its own name, no frame may complete the

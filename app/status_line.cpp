@@ -2,7 +2,7 @@
 
 #include <FL/Fl_Box.H>
 
-#include "heightmap/sizes.h"
+#include "view/window_sizes.h"
 
 namespace {
 

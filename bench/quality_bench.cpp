@@ -21,6 +21,8 @@
 #include "view/capture_trigger.h"
 #include "view/frame.h"
 #include "view/offscreen_context.h"
+#include "view/view_poses.h"
+#include "view/window_sizes.h"
 
 namespace {
 
@@ -53,11 +55,10 @@ double median_ms(const std::function<void()>& f, int rounds) {
 
 void measure(const char* name, std::vector<Triangle> triangles, int rounds) {
     auto view = std::make_unique<View_State>();  // large: not on the stack
-    view->azimuth = 0.0f;
-    view->elevation = 90.0f;
-    view->set_bounds(first_vertex_bounds(triangles));
-    view->triangles = std::move(triangles);
-    ++view->model_generation;
+    view->azimuth = kTopView.azimuth;
+    view->elevation = kTopView.elevation;
+    const Model_Bounds bounds = first_vertex_bounds(triangles);
+    view->set_model(std::move(triangles), bounds);
     draw_frame(*view, kW, kH, false, true);
     for (int i = 0; i < 8; ++i) draw_frame(*view, kW, kH, true);  // shaders compiled
     height_map::Quality quality;
@@ -71,8 +72,7 @@ void measure(const char* name, std::vector<Triangle> triangles, int rounds) {
     const double check = median_ms([&] { quality = assess_capture(*view); }, rounds);
     std::printf("%-34s | %9.2f | %9.2f | %6.2fx | %d\n", name, frame, check, check / frame,
                 quality.below_plate);
-    std::vector<Triangle>().swap(view->triangles);
-    ++view->model_generation;
+    view->clear_model();
     draw_frame(*view, kW, kH, true);  // frees the buffer while the context is current
 }
 

@@ -35,6 +35,7 @@
 #include "view/frame.h"
 #include "view/gl_display_3d.h"
 #include "view/offscreen_context.h"
+#include "view/window_sizes.h"
 
 namespace {
 
@@ -84,15 +85,17 @@ private:
     std::string path_;
 };
 
+void load_model(View_State& view, std::size_t facets) {
+    std::vector<Triangle> t = model(facets);
+    const Model_Bounds bounds = first_vertex_bounds(t);
+    view.set_model(std::move(t), bounds);
+}
+
 // The view of one benchmark, with its model loaded and drawn a few times.
 std::unique_ptr<View_State> prepared_view(Model_Path path, std::size_t facets) {
     auto view = std::make_unique<View_State>();  // large: not on the stack
     view->model_path = path;
-    if (facets > 0) {
-        view->triangles = model(facets);
-        view->set_bounds(first_vertex_bounds(view->triangles));
-        ++view->model_generation;
-    }
+    if (facets > 0) load_model(*view, facets);
     draw_frame(*view, kW, kH, false, true);
     for (int i = 0; i < kWarmUpFrames; ++i) draw_frame(*view, kW, kH, true);
     glFinish();
@@ -101,8 +104,7 @@ std::unique_ptr<View_State> prepared_view(Model_Path path, std::size_t facets) {
 
 // Frees the view's GL buffer while the shared context is still current.
 void release(View_State& view) {
-    std::vector<Triangle>().swap(view.triangles);
-    ++view.model_generation;
+    view.clear_model();
     draw_frame(view, kW, kH, true);
     glFinish();
 }
@@ -146,11 +148,7 @@ void frame_bench(benchmark::State& state, Model_Path path, std::size_t facets) {
 // first, and draw() records what the frame reads.
 void interactive_bench(benchmark::State& state, bool when_due, std::size_t facets) {
     auto view = std::make_unique<GL_Display_3D>();
-    if (facets > 0) {
-        view->triangles = model(facets);
-        view->set_bounds(first_vertex_bounds(view->triangles));
-        ++view->model_generation;
-    }
+    if (facets > 0) load_model(*view, facets);
     for (int i = 0; i <= kWarmUpFrames; ++i) {
         view->draw();
         view->valid(1);
@@ -184,16 +182,16 @@ void load_bench(benchmark::State& state, Model_Path path, const Stl_File& file) 
     using clock = std::chrono::steady_clock;
     double read_s = 0, frame_s = 0;
     for (auto _ : state) {
-        std::vector<Triangle>().swap(view->triangles);  // a first load: nothing to reuse
+        view->clear_model();  // as Load does: the old model's memory goes first
         const auto t0 = clock::now();
+        std::vector<Triangle> triangles;
         Model_Bounds bounds;
         Stl_Report report;
-        if (!read_stl_file(file.path().c_str(), view->triangles, bounds, report)) {
+        if (!read_stl_file(file.path().c_str(), triangles, bounds, report)) {
             state.SkipWithError(("cannot read " + file.path()).c_str());
             break;
         }
-        view->set_bounds(bounds);
-        ++view->model_generation;
+        view->set_model(std::move(triangles), bounds);
         const auto t1 = clock::now();
         draw_frame(*view, kW, kH, true);
         glFinish();

@@ -13,8 +13,12 @@ namespace {
 
 using sizes::kCaptureHeight;
 using sizes::kCaptureWidth;
+using sizes::kPlateY;
 
-constexpr double kPlateY = -22.5;
+// The capture window is centred on the view's axis, one unit a pixel, so the
+// axis runs between its middle two columns and rows: half a unit off a pixel.
+constexpr double kMidColumn = (kCaptureWidth - 1) / 2.0;  // 179.5
+constexpr double kMidRow = (kCaptureHeight - 1) / 2.0;    // 74.5
 // Float rounding of the model transform must not put a model that stands on
 // the plate under it: a twentieth of a gray level is still on the plate.
 constexpr double kBelowTolerance = 0.01;
@@ -77,9 +81,17 @@ int pixel_index(double v, int size) {
 void mark_below(const Point& a, const Point& b, const Point& c, unsigned char* marked) {
     const double limit = kPlateY - kBelowTolerance;
     if (a.y >= limit && b.y >= limit && c.y >= limit) return;
-    // Pixel (i, j) has its centre over plate x = i - 179.5, z = 74.5 - j.
-    Facet g{a.x + 179.5, b.x + 179.5, c.x + 179.5, 74.5 - a.z, 74.5 - b.z,
-            74.5 - c.z,  a.y,         b.y,         c.y,        0};
+    // Pixel (i, j) has its centre over plate x = i - kMidColumn, z = kMidRow - j.
+    Facet g{a.x + kMidColumn,
+            b.x + kMidColumn,
+            c.x + kMidColumn,
+            kMidRow - a.z,
+            kMidRow - b.z,
+            kMidRow - c.z,
+            a.y,
+            b.y,
+            c.y,
+            0};
     g.area = (g.ib - g.ia) * (g.jc - g.ja) - (g.ic - g.ia) * (g.jb - g.ja);
     // Not finite: never drawn, so nothing of it is hidden. Edge-on from
     // above: it covers no pixel centre.

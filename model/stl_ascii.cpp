@@ -14,9 +14,14 @@ using stl_scan::is_space;
 using stl_scan::is_vertex_word;
 using stl_scan::skip_space;
 
-constexpr std::size_t kMaxWord = 499;
 // Bytes of a typical exporter's ASCII facet, to size the first allocation.
 constexpr std::size_t kFacetBytes = 256;
+// Bytes a word read in place has after its start in the same feed: what
+// quick_number may read, then the two bytes after a number that quick_facet
+// looks at for the next word.
+constexpr std::size_t kWordRoom = 64;
+static_assert(kWordRoom >= stl_float::kQuickNumberReach + 2,
+              "a word read in place must leave quick_number its reach");
 
 // Where the number of a facet's word `field` goes: fields 3 and 7 are the
 // words between the groups.
@@ -26,7 +31,7 @@ inline int slot(int field) { return field < 3 ? field : field < 7 ? field - 1 : 
 // "vertex": three numbers, "vertex", three numbers, "vertex", three
 // numbers. Stores the numbers in v and returns how many of the eleven
 // words were read (11: all), p left after the last of them. Words must
-// start before roomy, which leaves 64 bytes for each.
+// start before roomy, which leaves kWordRoom bytes for each.
 inline int quick_facet(const unsigned char*& p, const unsigned char* roomy, float* v) {
     // Words are mostly one space apart; testing for that first keeps the
     // scan for the next word off the critical path.
@@ -85,20 +90,21 @@ bool Stl_Ascii_Reader::feed(const unsigned char* data, std::size_t n) {
         const unsigned char* start = p;
         p = find_space(p, end);
         const std::size_t len = static_cast<std::size_t>(p - start);
-        if (word_len_ + len > kMaxWord) word_overlong_ = true;
+        if (word_len_ + len > kMaxWordLength) word_overlong_ = true;
         if (!word_overlong_) std::memcpy(word_ + word_len_, start, len);
         if (p == end) {  // and it goes on still
             if (!word_overlong_) word_len_ += len;
             return true;
         }
-        on_word(word_, word_overlong_ ? kMaxWord + 1 : word_len_ + len);
+        on_word(word_, word_overlong_ ? kMaxWordLength + 1 : word_len_ + len);
         word_len_ = 0;
         word_overlong_ = false;
     }
-    // Words that start before `roomy` have 64 bytes after their start in
-    // this feed: the usual ones ("vertex", short numbers) are then read in
-    // place, without bounds checks. Everything else goes through on_word.
-    const unsigned char* const roomy = n > 64 ? end - 64 : data;
+    // Words that start before `roomy` have kWordRoom bytes after their
+    // start in this feed: the usual ones ("vertex", short numbers) are then
+    // read in place, without bounds checks. Everything else goes through
+    // on_word.
+    const unsigned char* const roomy = n > kWordRoom ? end - kWordRoom : data;
     while (!stopped_) {
         p = skip_space(p, end);
         if (p == end) return true;
@@ -114,9 +120,10 @@ bool Stl_Ascii_Reader::feed(const unsigned char* data, std::size_t n) {
                 }
                 // Between facets only "vertex", "endsolid" and overlong
                 // words matter. When the next 'v' starts a whole "vertex"
-                // less than 500 bytes on, with no 's' before it, nothing in
-                // between can be either of the others: jump there.
-                const std::size_t ahead = std::min<std::size_t>(roomy - p, kMaxWord);
+                // fewer than kMaxWordLength bytes on, with no 's' before
+                // it, nothing in between can be either of the others: jump
+                // there.
+                const std::size_t ahead = std::min<std::size_t>(roomy - p, kMaxWordLength);
                 if (const void* v = std::memchr(p, 'v', ahead)) {
                     const unsigned char* w = static_cast<const unsigned char*>(v);
                     if (w > p && is_space(w[-1]) && is_vertex_word(w) &&
@@ -127,7 +134,7 @@ bool Stl_Ascii_Reader::feed(const unsigned char* data, std::size_t n) {
                 }
                 if (!(std::memcmp(p, "endsolid", 8) == 0 && is_space(p[8]))) {
                     const unsigned char* q = find_space(p, end);
-                    if (q != end && q - p <= static_cast<std::ptrdiff_t>(kMaxWord)) {
+                    if (q != end && q - p <= static_cast<std::ptrdiff_t>(kMaxWordLength)) {
                         p = q;
                         continue;
                     }
@@ -153,7 +160,7 @@ bool Stl_Ascii_Reader::feed(const unsigned char* data, std::size_t n) {
         p = find_space(p, end);
         const std::size_t len = static_cast<std::size_t>(p - start);
         if (p == end) {  // the word may go on in the next feed
-            if (len > kMaxWord) {
+            if (len > kMaxWordLength) {
                 word_overlong_ = true;
             } else {
                 std::memcpy(word_, start, len);
@@ -167,7 +174,7 @@ bool Stl_Ascii_Reader::feed(const unsigned char* data, std::size_t n) {
 }
 
 void Stl_Ascii_Reader::on_word(const char* text, std::size_t len) {
-    if (len > kMaxWord) ++report_.overlong_words;
+    if (len > kMaxWordLength) ++report_.overlong_words;
     if (field_ < 0) {
         if (len == 6 && std::memcmp(text, "vertex", 6) == 0)
             begin_facet();
@@ -177,14 +184,14 @@ void Stl_Ascii_Reader::on_word(const char* text, std::size_t len) {
     }
     const int field = field_;
     if (field != 3 && field != 7 &&
-        (len > kMaxWord || !parse_stl_float(text, len, facet_[slot(field)])))
+        (len > kMaxWordLength || !parse_stl_float(text, len, facet_[slot(field)])))
         readable_ = false;
     if (++field_ == 11) end_facet();
 }
 
 void Stl_Ascii_Reader::finish() {
     if (!stopped_ && (word_len_ > 0 || word_overlong_)) {  // the last word ran to the end
-        on_word(word_, word_overlong_ ? kMaxWord + 1 : word_len_);
+        on_word(word_, word_overlong_ ? kMaxWordLength + 1 : word_len_);
         word_len_ = 0;
         word_overlong_ = false;
     }

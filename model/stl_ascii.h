@@ -5,6 +5,7 @@
 
 #include "model/stl_report.h"
 #include "model/triangle.h"
+#include "model/word_limit.h"
 
 // The words of an ASCII STL file, fed in blocks of any size. Only "vertex"
 // and "endsolid" mean anything: after the first "vertex" of a facet come
@@ -37,9 +38,9 @@ private:
     Model_Bounds bounds_;
     bool stopped_ = false;
 
-    // A word split across two feeds: at most 499 characters are kept,
-    // longer ones are only marked.
-    char word_[500];
+    // A word split across two feeds: at most kMaxWordLength characters are
+    // kept, longer ones are only marked.
+    char word_[kMaxWordLength + 1];
     std::size_t word_len_ = 0;
     bool word_overlong_ = false;
 

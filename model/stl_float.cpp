@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <locale.h>
 
-namespace {
+#include "model/word_limit.h"
 
-constexpr std::size_t kMaxToken = 499;
+namespace {
 
 locale_t c_locale() {
     static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -64,8 +64,8 @@ bool parse_stl_float(const char* text, std::size_t len, float& value) {
         }
         if (stl_float::exact_float(mantissa, exponent, negative, value)) return true;
     }
-    if (len > kMaxToken) return false;
-    char buf[kMaxToken + 1];
+    if (len > kMaxWordLength) return false;
+    char buf[kMaxWordLength + 1];
     std::memcpy(buf, text, len);
     buf[len] = '\0';
     char* stop = nullptr;

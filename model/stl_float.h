@@ -76,11 +76,16 @@ inline int digit_run8(const unsigned char* p, std::uint64_t& mantissa) {
     return count;
 }
 
+// How many bytes from its start quick_number may read: it looks ahead
+// without bounds checks, so the caller must have that many there.
+inline constexpr std::size_t kQuickNumberReach = 48;
+
 // The usual number word, [+-]digits[.digits][(e|E)[+-]digits] with at
 // most 18 digits before the exponent and 4 in it, read in one pass over
-// its bytes. Returns the byte after the number, or nullptr where the word
-// needs parse_stl_float (which gives the same value, the long way). Reads
-// at most 48 bytes from p: the caller makes sure they are there.
+// its bytes. Returns the byte after the number (less than
+// kQuickNumberReach bytes on), or nullptr where the word needs
+// parse_stl_float (which gives the same value, the long way).
+// Precondition: p[0] to p[kQuickNumberReach - 1] are readable.
 inline const unsigned char* quick_number(const unsigned char* p, float& value) {
     const bool negative = *p == '-';
     p += negative | (*p == '+');

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+
+#include "model/word_limit.h"
 
 namespace {
 
@@ -33,8 +36,8 @@ std::string stl_damage_lines(const Stl_Report& report, const char* path) {
         lines += format("%lld facets with numbers that cannot be read were left out\n",
                         static_cast<long long>(report.unreadable_facets));
     if (report.overlong_words > 0)
-        lines += format("%lld words longer than 499 characters were skipped\n",
-                        static_cast<long long>(report.overlong_words));
+        lines += format("%lld words longer than ", static_cast<long long>(report.overlong_words)) +
+                 std::to_string(kMaxWordLength) + " characters were skipped\n";
     if (report.non_finite_facets > 0)
         lines += format("%lld facets with coordinates that are not finite are not drawn\n",
                         static_cast<long long>(report.non_finite_facets));

@@ -19,7 +19,8 @@ struct Stl_Report {
     bool ends_before_count = false;
 
     // ASCII: the file ends inside a facet (left out); facets with a number
-    // that cannot be read (left out); words over 499 characters (skipped).
+    // that cannot be read (left out); words over kMaxWordLength
+    // characters (skipped, see model/word_limit.h).
     bool ends_inside_facet = false;
     std::size_t unreadable_facets = 0;
     std::size_t overlong_words = 0;

@@ -9,10 +9,13 @@
 #include "heightmap/sizes.h"
 #include "platform/file_names.h"
 #include "view/operator_notice.h"
+#include "view/view_poses.h"
 
 namespace {
 
-bool at_top_view(const View_State& v) { return v.azimuth == 0.0f && v.elevation == 90.0f; }
+bool at_top_view(const View_State& v) {
+    return v.azimuth == kTopView.azimuth && v.elevation == kTopView.elevation;
+}
 
 // The end of the Save command, so its console lines and notices are printed here.
 void write_height_map(View_State& v) {

@@ -5,12 +5,13 @@
 
 #include <cstdint>
 
+#include "heightmap/sizes.h"
 #include "view/capture_trigger.h"
 #include "view/rotation_steps.h"
 
 namespace {
 
-const float kPlateY = -22.5f;
+const float kPlateY = static_cast<float>(sizes::kPlateY);  // as GL takes it
 
 void begin_overlay_2d(int w, int h) {
     glPushMatrix();
@@ -35,6 +36,10 @@ void end_overlay_2d() {
     glPopMatrix();
 }
 
+// The offsets follow View_State::lighting: four-float GL vectors (RGBA, or
+// x, y, z, w for the position) at 0, 4, 9 and 13, the shininess alone at 8.
+// The position is taken in the current modelview, the identity here, so
+// the light stays with the viewer whichever way the model turns.
 void apply_lighting(const float* block) {
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
@@ -99,6 +104,11 @@ void draw_wire_box() {
 }
 
 void set_up(View_State& v, int w, int h) {
+    // Near and far at +-w*h units: beyond any model the view can show,
+    // turned any way. The conversion scales depths back into units by this
+    // same value, and a 24-bit depth buffer's step (2*w*h / 2^24 units,
+    // about a quarter of a gray level at 800 x 560) follows it, so the
+    // images' rounding does too.
     v.depth_extent = static_cast<double>(w * h);
     glClearColor(0.0f, 0.5f, 0.5f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -127,14 +137,13 @@ void apply_pending_navigation(View_State& v) {
     }
     glPushMatrix();
     glMultMatrixd(v.model_matrix);
-    const float a = v.pan_amount;
-    glTranslatef(v.pan_vector[0] * a, v.pan_vector[1] * a, v.pan_vector[2] * a);
-    v.pan_amount = 0.0f;
+    const View_State::Navigation_Step step = v.take_navigation();
+    const float a = step.pan_amount;
+    glTranslatef(step.pan_vector[0] * a, step.pan_vector[1] * a, step.pan_vector[2] * a);
     // A zero angle leaves the matrix alone whatever the axis; GL would
     // otherwise normalise the zero axis that stands before the first drag.
-    if (v.spin_angle != 0.0f)
-        glRotatef(v.spin_angle, v.spin_axis[0], v.spin_axis[1], v.spin_axis[2]);
-    v.spin_angle = 0.0f;
+    if (step.spin_angle != 0.0f)
+        glRotatef(step.spin_angle, step.spin_axis[0], step.spin_axis[1], step.spin_axis[2]);
     glGetDoublev(GL_MODELVIEW_MATRIX, v.model_matrix);
 }
 

@@ -2,7 +2,7 @@
 
 #include <FL/Fl.H>
 
-#include "heightmap/sizes.h"
+#include "view/window_sizes.h"
 #include "view/capture_trigger.h"
 
 namespace {

@@ -31,6 +31,16 @@ void difference(const double* to, const double* from, float* out) {
 
 float travel(int dx, int dy) { return std::sqrt(static_cast<float>(dx * dx + dy * dy)); }
 
+// A pan along the pointer's travel on the near plane; GL counts window rows
+// from the bottom, FLTK from the top.
+void request_pointer_pan(GL_Display_3D& v, int x, int y, float amount) {
+    unproject(v, v.last_x, v.h() - v.last_y, 0, v.unproject_from);
+    unproject(v, x, v.h() - y, 0, v.unproject_to);
+    float direction[3];
+    difference(v.unproject_to, v.unproject_from, direction);
+    v.request_pan(amount, direction);
+}
+
 }  // namespace
 
 int GL_Display_3D::handle(int event) {
@@ -51,32 +61,31 @@ int GL_Display_3D::handle(int event) {
         break;
     case FL_DRAG:
         switch (Fl::event_button()) {
-        case FL_LEFT_MOUSE:  // trackball step
-            pan_amount = 0.0f;
-            spin_angle = travel(dx, dy);
+        case FL_LEFT_MOUSE: {  // trackball step, in place of a pending pan
             probe_x = x;
             probe_y = y;
             // x and y exchanged on purpose: the screen part of the axis is
             // then at right angles to the drag.
             unproject(*this, last_y, last_x, prev_depth, unproject_from);
             unproject(*this, y, x, probe_depth, unproject_to);
-            difference(unproject_to, unproject_from, spin_axis);
+            float axis[3];
+            difference(unproject_to, unproject_from, axis);
+            drop_pending_navigation();
+            request_spin(travel(dx, dy), axis);
             std::printf("NOW x y x : %f,%f, %f\n", unproject_to[0], unproject_to[1],
                         unproject_to[2]);
             std::fflush(stdout);
             prev_depth = probe_depth;
             break;
+        }
         case FL_RIGHT_MOUSE:  // turn and tilt, one degree per pixel
             if (x != last_x) azimuth += dx;
             if (y != last_y) elevation += dy;
             break;
         case FL_MIDDLE_MOUSE:  // pan
-            pan_amount = 0.5f * travel(dx, dy);
             probe_x = x;
             probe_y = y;
-            unproject(*this, last_x, h() - last_y, 0, unproject_from);
-            unproject(*this, x, h() - y, 0, unproject_to);
-            difference(unproject_to, unproject_from, pan_vector);
+            request_pointer_pan(*this, x, y, 0.5f * travel(dx, dy));
             prev_depth = probe_depth;
             break;
         default: break;
@@ -84,12 +93,13 @@ int GL_Display_3D::handle(int event) {
         break;
     case FL_MOVE: break;
     case FL_MOUSEWHEEL:  // a fixed pan step along the pointer's travel
-        pan_amount = 0.2f;
         probe_x = x;
+        // The drags above keep FLTK's row (from the top), the wheel takes
+        // GL's (from the bottom). Inside the view either row reads the clear
+        // depth the trackball relies on: the probe is read before anything
+        // but the background is drawn (see draw_frame).
         probe_y = h() - y;
-        unproject(*this, last_x, h() - last_y, 0, unproject_from);
-        unproject(*this, x, h() - y, 0, unproject_to);
-        difference(unproject_to, unproject_from, pan_vector);
+        request_pointer_pan(*this, x, y, 0.2f);
         break;
     default: return Fl_Gl_Window::handle(event);
     }

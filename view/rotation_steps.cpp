@@ -74,8 +74,7 @@ Status parse_rotations(const std::string& text, std::vector<Rotation>& rotations
 }
 
 void pend_rotation(View_State& view, const Rotation& r) {
-    view.spin_angle = r.degrees;
-    view.spin_axis[0] = r.axis == 'x' ? 1.0f : 0.0f;
-    view.spin_axis[1] = r.axis == 'y' ? 1.0f : 0.0f;
-    view.spin_axis[2] = r.axis == 'z' ? 1.0f : 0.0f;
+    const float axis[3] = {r.axis == 'x' ? 1.0f : 0.0f, r.axis == 'y' ? 1.0f : 0.0f,
+                           r.axis == 'z' ? 1.0f : 0.0f};
+    view.request_spin(r.degrees, axis);
 }

@@ -6,6 +6,7 @@
 
 #include "heightmap/sizes.h"
 #include "model/triangle.h"
+#include "platform/name_limit.h"
 #include "platform/status.h"
 #include "view/model_geometry.h"
 #include "view/rotation_steps.h"
@@ -18,14 +19,15 @@ struct View_State {
 
     bool capture_pending = false;
     int frame_count = 0;
-    char output_path[500] = {};
+    char output_path[kMaxNameBytes + 1] = {};
     // Set once the Save command has stored the name it picked; a capture
     // never completes without it (see save_bmp).
     bool output_named = false;
     // The operator has been told that the armed capture waits for the top view.
     bool capture_wait_told = false;
     std::vector<Triangle> triangles;
-    // Grows whenever triangles is replaced, so cached geometry can follow.
+    // Grows whenever triangles is replaced (set_model, clear_model), so
+    // cached geometry can follow.
     unsigned long model_generation = 0;
     Model_Geometry model_geometry;  // triangles as the GL keeps them between frames
     Model_Path model_path = Model_Path::Cached;
@@ -56,10 +58,13 @@ struct View_State {
         0.8f,  0.8f, 0.8f, 0.8f,  // light 0 diffuse
     };
     cv::Mat image_header;  // wraps height_map for the writer; owns no pixels
+    // Both sample buffers have the room of a whole 640 x 480 view, the size
+    // they were first given; only their first sizes::kSamples (the capture
+    // window, whatever the view's size) are ever written or read.
     unsigned char gray_samples[640 * 480] = {};
     unsigned char height_map[sizes::kImageRows * sizes::kImageCols] = {};
     float depth_samples[640 * 480] = {};
-    double depth_extent = 0.0;
+    double depth_extent = 0.0;   // the projection's near and far distance (set_up in frame.cpp)
     char startup_dir[256] = {};  // UTF-8, the form Linux file functions take
     Status startup_dir_status;   // why startup_dir is "." instead, when it is
     char model_dir[256] = {};
@@ -72,6 +77,29 @@ struct View_State {
     // view_matrix, for code that must put one back without a GL context.
     static constexpr double kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-    // Model bounds as one value, for the loader and the batch converter.
+    // Model bounds as one value.
     void set_bounds(const Model_Bounds& b);
+
+    // Replaces the model and its bounds; model_generation grows, so the
+    // frame refills its cached copy of the triangles.
+    void set_model(std::vector<Triangle>&& t, const Model_Bounds& b);
+    // No triangles (their memory given back); the bounds stay, as a
+    // cancelled Load leaves them.
+    void clear_model();
+
+    // Pending navigation: the next frame pans by amount along direction,
+    // then turns by degrees about axis, once (take_navigation). A later
+    // request before that frame replaces the earlier one of its kind.
+    void request_pan(float amount, const float* direction);
+    void request_spin(float degrees, const float* axis);
+    void drop_pending_navigation();
+    struct Navigation_Step {
+        float pan_amount;
+        float pan_vector[3];
+        float spin_angle;
+        float spin_axis[3];
+    };
+    // What is pending, for the frame to apply; afterwards nothing is (the
+    // direction and the axis stay for the next request of the same step).
+    Navigation_Step take_navigation();
 };

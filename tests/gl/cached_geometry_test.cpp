@@ -31,9 +31,8 @@ std::size_t differences(const Picture& a, const Picture& b) {
 class CachedGeometry : public Offscreen_View_Test {
 protected:
     void load(std::vector<Triangle> t) {
-        view().set_bounds(first_vertex_bounds(t));
-        view().triangles = std::move(t);
-        ++view().model_generation;
+        const Model_Bounds bounds = first_vertex_bounds(t);
+        view().set_model(std::move(t), bounds);
     }
     Picture draw(Model_Path path) {
         view().model_path = path;

@@ -53,9 +53,9 @@ class Capture : public Offscreen_View_Test {
 protected:
     void SetUp() override {
         Offscreen_View_Test::SetUp();
-        view().triangles = block_model(kBlocks);
-        ++view().model_generation;
-        view().set_bounds(first_vertex_bounds(view().triangles));
+        std::vector<Triangle> blocks = block_model(kBlocks);
+        const Model_Bounds bounds = first_vertex_bounds(blocks);
+        view().set_model(std::move(blocks), bounds);
         frame();
     }
     // Arms a capture the way a completed Save command leaves it.
@@ -112,8 +112,7 @@ TEST_F(Capture, TenthTopViewFrameWritesTheExpectedHeightMapAndAFailedWriteSaysSo
 // No model, at an odd view size: the capture window sits off-centre, and its
 // edge samples must still fall on the plate.
 TEST_F(Capture, OnlyTopViewFramesCountAndArmingAgainRestarts) {
-    view().triangles.clear();
-    ++view().model_generation;
+    view().clear_model();
     resize(801, 561);
     frame();
     arm("first.bmp");

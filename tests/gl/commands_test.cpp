@@ -91,7 +91,7 @@ TEST_F(Commands, SaveWritesOnTheTenthFrameAfterItsDialogAndNoFileOrATooLongNameN
         {File_Chooser::Failed, "ERROR: no display\n"},
         {File_Chooser::Picked, ""}};
     for (const auto& [result, message] : cases) {
-        view().triangles = {tri(0, 0, 0, 1, 1, 1, 2, 2, 2)};
+        view().set_model({tri(0, 0, 0, 1, 1, 1, 2, 2, 2)}, Model_Bounds());
         view().max_x = 42;
         ASSERT_EQ(chdir(dir_.path().c_str()), 0);
         const auto [out, err] = run(load_stl, {result, nullptr, nullptr});
@@ -215,6 +215,28 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
     captured([this] { frame(12); });
     EXPECT_EQ(status_text().rfind("Saved shot.bmp: highest point ", 0), 0u) << status_text();
     set_notice_hook(nullptr);
+}
+
+// A start-up folder whose name does not fit is never cut (that names
+// another folder), and one that went away is reported when Load goes back.
+TEST_F(Commands, AStartUpFolderTooLongOrGoneIsSaidAndNotCut) {
+    std::string deep = dir_.path();
+    while (deep.size() < 300) {
+        deep += "/" + std::string(40, 'd');
+        ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+    }
+    ASSERT_EQ(chdir(deep.c_str()), 0);
+    const auto there = std::make_unique<View_State>();
+    EXPECT_STREQ(there->startup_dir, ".");
+    EXPECT_EQ(there->startup_dir_status.reason(), "longer than 255 bytes");
+
+    const std::string gone = dir_.file("gone");
+    ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
+    std::snprintf(view().startup_dir, sizeof view().startup_dir, "%s", gone.c_str());
+    ASSERT_EQ(rmdir(gone.c_str()), 0);
+    EXPECT_EQ(run(load_stl, {File_Chooser::Cancelled, nullptr, nullptr}).second,
+              "cannot return to the start-up directory \"" + gone +
+                  "\": No such file or directory\n*** CANCEL\n");
 }
 
 }  // namespace

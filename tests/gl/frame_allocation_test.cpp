@@ -17,9 +17,8 @@ TEST_F(FrameAllocation, OrdinaryFramesAllocateNothingOnEitherPath) {
     ASSERT_EQ(allocation_counter::count.load() - before, 1);
 
     std::vector<Triangle> model = insole_model(20000);
-    view().set_bounds(first_vertex_bounds(model));
-    view().triangles = std::move(model);
-    ++view().model_generation;
+    const Model_Bounds bounds = first_vertex_bounds(model);
+    view().set_model(std::move(model), bounds);
     // The first round also builds the cache and has llvmpipe compile the shader
     // variants each path and view needs: LLVM allocates the C++ way.
     for (int round = 0; round < 2; ++round)
@@ -28,10 +27,9 @@ TEST_F(FrameAllocation, OrdinaryFramesAllocateNothingOnEitherPath) {
             frame(2);
             before = allocation_counter::count.load();
             frame(5);
-            view().spin_axis[1] = 1;  // navigation pending: applied within the frame
-            view().spin_angle = 25;
-            view().pan_vector[0] = 1;
-            view().pan_amount = 4;
+            const float x_axis[3] = {1, 0, 0}, y_axis[3] = {0, 1, 0};
+            view().request_spin(25, y_axis);  // navigation pending: applied within the frame
+            view().request_pan(4, x_axis);
             frame();
             top_view_cb(nullptr, nullptr);
             frame(3);

@@ -76,12 +76,10 @@ TEST_F(ViewFrame, FirstFrameUnturnedThenTheInitialViewPendingStepsOnceAndAResize
     frame();
     expect_matrix(view().saved_modelview, view_rotation(20, -30));
 
-    view().pan_vector[0] = 2;
-    view().pan_vector[1] = -1;
-    view().pan_amount = 3;
+    const float pan[3] = {2, -1, 0}, axis[3] = {0, 0, 5};
+    view().request_pan(3, pan);
     frame(3);
-    view().spin_axis[2] = 5;
-    view().spin_angle = 90;
+    view().request_spin(90, axis);
     frame(3);
     EXPECT_EQ(view().pan_amount + view().spin_angle, 0.0f);
     resize(640, 480);  // runs the set-up again, keeping the matrices
@@ -108,10 +106,11 @@ TEST_F(ViewFrame, IdleTicksDrawNothingAndEveryChangeShowsOnTheNextTick) {
         {"preset", [] { side_view_cb(nullptr, nullptr); }},
         {"right drag, azimuth only", [&] { event(FL_DRAG, view().last_x + 20, view().last_y, 3); }},
         {"trackball", [&] { event(FL_DRAG, view().last_x + 30, view().last_y + 9, 1); }},
-        {"the same turn again, as a drag makes it", [&] { view().spin_angle = 30; }},
+        {"the same turn again, as a drag makes it",
+         [&] { view().request_spin(30, view().spin_axis); }},
         {"a quarter turn queued by a key", [&] { queue_quarter_turn(view(), 'x', false); }},
         {"middle drag", [&] { event(FL_DRAG, view().last_x + 8, view().last_y + 6, 2); }},
-        {"the same pan again", [&] { view().pan_amount = 5; }},
+        {"the same pan again", [&] { view().request_pan(5, view().pan_vector); }},
         {"wheel", [&] { event(FL_MOUSEWHEEL, view().last_x - 10, view().last_y); }},
         {"pointer moved", [&] { view().probe_x = 123; }},
         {"reset rotation", [] { reset_rotation_cb(nullptr, nullptr); }},
@@ -154,6 +153,7 @@ TEST_F(ViewFrame, LitModelColourFollowsTheLightingEquation) {
         {{-130, 15, 60}, {40, 0, 0}, {0, -30, -40}, 290, 240, {164.4, 164.4, 94.1}},
         {{20, 0, 20}, {100, 0, 0}, {0, 0, 40}, 470, 240, {35.7, 35.7, 20.4}},
     };
+    std::vector<Triangle> triangles;
     for (const auto& q : quads) {
         Triangle t0, t1;
         for (int k = 0; k < 3; ++k) {
@@ -162,10 +162,10 @@ TEST_F(ViewFrame, LitModelColourFollowsTheLightingEquation) {
             t0.v[2][k] = t1.v[0][k] = q.a[k] + q.e1[k] + q.e2[k];
             t1.v[1][k] = q.a[k] + q.e2[k];
         }
-        view().triangles.insert(view().triangles.end(), {t0, t1});
+        triangles.insert(triangles.end(), {t0, t1});
     }
-    ++view().model_generation;
-    view().set_bounds(Model_Bounds{200, -200, 200, -200, 200, -200});  // centred as it is
+    // Bounds centred as the quads are, so they are drawn where they stand.
+    view().set_model(std::move(triangles), Model_Bounds{200, -200, 200, -200, 200, -200});
     top_view_cb(nullptr, nullptr);
     frame(2);
     for (const auto& q : quads) {

@@ -45,7 +45,8 @@ TEST(StlWriter, BinaryHeaderNormalAndAttribute) {
 TEST(StlWriter, StopsAtTheFirstPieceRefused) {
     const std::vector<Triangle> many(100000, kModel[1]);  // 5 MB, more than one piece
     int pieces = 0;
-    EXPECT_FALSE(write_stl_binary(many, "", [&pieces](const std::string&) { return ++pieces > 1; }));
+    EXPECT_FALSE(
+        write_stl_binary(many, "", [&pieces](const std::string&) { return ++pieces > 1; }));
     EXPECT_EQ(pieces, 1);
 }
 

@@ -19,7 +19,9 @@
 #include "view/capture_trigger.h"
 #include "view/frame.h"
 #include "view/rotation_steps.h"
+#include "view/view_poses.h"
 #include "view/view_state.h"
+#include "view/window_sizes.h"
 
 namespace {
 
@@ -64,8 +66,8 @@ Status read_model(const std::string& input, std::vector<Triangle>& triangles, Mo
 }  // namespace
 
 Model_Converter::Model_Converter() : view_(std::make_unique<View_State>()) {
-    view_->azimuth = 0.0f;
-    view_->elevation = 90.0f;
+    view_->azimuth = kTopView.azimuth;
+    view_->elevation = kTopView.elevation;
 }
 
 Model_Converter::~Model_Converter() = default;
@@ -116,7 +118,7 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
     View_State& view = *view_;
     std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
               view.model_matrix);
-    view.triangles.clear();
+    view.clear_model();
     const std::size_t turns = rotations.empty() ? 0 : rotations.size() - 1;
     const std::size_t empty_frames = set_up_ ? turns : std::max<std::size_t>(turns, 1);
     for (std::size_t k = 0; k < empty_frames; ++k) {
@@ -125,9 +127,7 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
         set_up_ = true;
     }
     if (!rotations.empty()) pend_rotation(view, rotations.back());
-    view.triangles = std::move(triangles);
-    view.set_bounds(bounds);
-    ++view.model_generation;
+    view.set_model(std::move(triangles), bounds);
     draw_frame(view, sizes::kViewWidth, sizes::kViewHeight, true);
     // The context outlives this model: free its buffer now, or one would
     // pile up there per model.
@@ -138,7 +138,7 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
         height_map::depth_range(view.depth_samples, sizes::kSamples);
     result.real_length = height_map::real_length(range, view.depth_extent);
     result.quality = assess_capture(view);
-    view.triangles = {};
+    view.clear_model();
     if (strict && (result.quality.any() || !result.warnings.empty())) {
         result.held_back = true;
         result.status = Status::failed("not written (--strict): it has warnings");

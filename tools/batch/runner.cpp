@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "heightmap/sizes.h"
 #include "platform/stop_signals.h"
+#include "view/window_sizes.h"
 #include "tools/batch/file_state.h"
 #include "view/offscreen_context.h"
 

@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "heightmap/sizes.h"
 #include "platform/stop_signals.h"
+#include "view/window_sizes.h"
 #include "tools/batch/file_state.h"
 #include "tools/batch/runner.h"
 #include "view/offscreen_context.h"
