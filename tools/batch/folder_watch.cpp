@@ -1,7 +1,6 @@
 #include "tools/batch/folder_watch.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <sys/inotify.h>
@@ -55,8 +54,7 @@ Folder_Watch::~Folder_Watch() {
 void Folder_Watch::add_folder(const std::string& dir) {
     const int wd = inotify_add_watch(fd_, dir.c_str(), kFolderEvents);
     if (wd < 0)
-        std::fprintf(stderr, "%s: cannot watch the folder: %s\n", dir.c_str(),
-                     std::strerror(errno));
+        notes_.push_back(dir + ": cannot watch the folder: " + std::strerror(errno));
     else
         folders_[wd] = dir;
 }
@@ -79,12 +77,16 @@ void Folder_Watch::folder_lost(int wd) {
     for (Root& root : roots_)
         if (root.path == folder->second && root.present) {
             root.present = false;
-            std::fprintf(stderr,
-                         "%s: the watched folder is gone; it is watched again when it "
-                         "reappears\n",
-                         root.path.c_str());
+            notes_.push_back(root.path +
+                             ": the watched folder is gone; it is watched again when it reappears");
         }
     folders_.erase(folder);
+}
+
+std::vector<std::string> Folder_Watch::take_notes() {
+    std::vector<std::string> notes;
+    notes.swap(notes_);
+    return notes;
 }
 
 void Folder_Watch::collect(std::vector<Sighting>& found) {
@@ -118,14 +120,12 @@ void Folder_Watch::collect(std::vector<Sighting>& found) {
         }
     }
     if (overflow)
-        std::fprintf(stderr,
-                     "veltrim-batch: note: too many events at once; listing the folders again\n");
+        notes_.push_back("veltrim-batch: note: too many events at once; listing the folders again");
     for (Root& root : roots_) {
         if (root.present && !overflow) continue;
         if (!is_folder(root.path)) continue;
         if (!root.present)
-            std::fprintf(stderr, "%s: the watched folder is back; listing it again\n",
-                         root.path.c_str());
+            notes_.push_back(root.path + ": the watched folder is back; listing it again");
         root.present = true;
         add_tree(root.path, &found);
     }

@@ -37,6 +37,11 @@ public:
     // Reads the waiting events and looks for removed folders that came back.
     void collect(std::vector<Sighting>& found);
 
+    // Lines for the operator about the folders themselves (one that cannot
+    // be watched, is gone or is back), oldest first; taking them empties
+    // the list.
+    std::vector<std::string> take_notes();
+
 private:
     struct Root {
         std::string path;
@@ -53,5 +58,6 @@ private:
     bool recursive_ = false;
     Status status_;
     std::vector<Root> roots_;
+    std::vector<std::string> notes_;
     std::map<int, std::string> folders_;  // watch descriptor -> folder
 };

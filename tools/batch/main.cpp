@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<Folder_Watch> folders;
     if (options.watch) {
         folders = std::make_unique<Folder_Watch>(options);
+        print_notes(*folders);
         if (!folders->status()) {
             std::fprintf(stderr, "veltrim-batch: cannot watch: %s\n",
                          folders->status().reason().c_str());

@@ -100,6 +100,10 @@ private:
 
 }  // namespace
 
+void print_notes(Folder_Watch& folders) {
+    for (const std::string& note : folders.take_notes()) std::fprintf(stderr, "%s\n", note.c_str());
+}
+
 Status watch_folders(const Options& options, Folder_Watch& folders,
                      const std::vector<Job>& deferred, Outcomes& outcomes) {
     Offscreen_Context context(sizes::kViewWidth, sizes::kViewHeight);
@@ -127,6 +131,7 @@ Status watch_folders(const Options& options, Folder_Watch& folders,
         poll(&pfd, 1, timeout_ms);
         found.clear();
         folders.collect(found);
+        print_notes(folders);
         for (const Sighting& s : found) sighted(pending, s.path, s.event);
         for (auto it = pending.begin(); it != pending.end() && stop_signal() == 0;) {
             bool drop = false;

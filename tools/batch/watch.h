@@ -19,3 +19,6 @@
 // no conversion could be set up at all.
 Status watch_folders(const Options& options, Folder_Watch& folders,
                      const std::vector<Job>& deferred, Outcomes& outcomes);
+
+// Prints the watch's lines about its folders on standard error.
+void print_notes(Folder_Watch& folders);
