@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source includes a folder above its own: app -> view ->
-# heightmap, model -> platform. tools/, tests/, bench/ and fuzz/ may use all.
+# heightmap, model -> platform. tools/ stand beside app/, over view/, so the
+# batch never links the window; tests/, bench/ and fuzz/ may use all.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -8,6 +9,7 @@ cd "$root"
 allowed() {
   case "$1" in
     app) echo "app view heightmap model platform" ;;
+    tools) echo "tools view heightmap model platform" ;;
     view) echo "view heightmap model platform" ;;
     heightmap) echo "heightmap platform" ;;
     model) echo "model platform" ;;
@@ -16,7 +18,7 @@ allowed() {
 }
 
 status=0
-for layer in app view heightmap model platform; do
+for layer in app tools view heightmap model platform; do
   ok=" $(allowed "$layer") "
   while IFS= read -r line; do
     file="${line%%:*}"
