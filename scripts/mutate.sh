@@ -4,12 +4,15 @@
 # file back. A fault the tests miss is a survivor. Exit status 0 only when
 # every fault is caught and every one still applies.
 #
-#   scripts/mutate.sh [-k] [-n] [-l LIST] [-t SECONDS] [PATTERN]
+#   scripts/mutate.sh [-k] [-n] [-l LIST] [-t SECONDS] [-p PARTS] [PATTERN]
 #
 #   -k          keep the scratch tree and its build for the next run
 #   -n          only check that every fault still applies (no build)
 #   -l LIST     the fault list (default scripts/mutants.txt)
 #   -t SECONDS  time limit of each test (default 120)
+#   -p PARTS    split the faults into PARTS runs at once, each with a scratch
+#               tree of its own; the tests' waits overlap (default: 2 with
+#               at least 2 cores, else 1)
 #   PATTERN     only the faults whose description matches (grep -E)
 #
 # The list holds records separated by blank lines ('#' starts a comment):
@@ -26,22 +29,49 @@ list=$repo/scripts/mutants.txt
 keep=0
 check_only=0
 timeout=120
-while getopts "knl:t:" opt; do
+parts=$(($(nproc) >= 2 ? 2 : 1))
+part=''  # this run's share of the faults, when it is one of several
+while getopts "knl:t:p:P:" opt; do
     case $opt in
     k) keep=1 ;;
     n) check_only=1 ;;
     l) list=$OPTARG ;;
     t) timeout=$OPTARG ;;
-    *) sed -n '2,19s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
+    p) parts=$OPTARG ;;
+    P) part=$OPTARG ;;
+    *) sed -n '2,22s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
 pattern=${1:-}
+[ "$check_only" -eq 1 ] && parts=1
 
-scratch=${TMPDIR:-/tmp}/veltrim-mutate
+# Several parts: each is this script on every PARTS-th fault; their
+# summaries are added up here.
+if [ "$parts" -gt 1 ] && [ -z "$part" ]; then
+    logs=$(mktemp -d)
+    pids=()
+    for ((k = 0; k < parts; k++)); do
+        args=(-l "$list" -t "$timeout" -p "$parts" -P "$k")
+        [ "$keep" -eq 1 ] && args+=(-k)
+        "$0" "${args[@]}" "$pattern" >"$logs/$k" 2>&1 &
+        pids+=($!)
+    done
+    status=0
+    for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+    grep -hvE '^(survivor|stale|broken):|mutants killed in' "$logs"/* || true
+    echo
+    awk '/mutants killed in/ { k += $1; t += $3; s = $7 > s ? $7 : s }
+         END { printf "%d of %d mutants killed in %d s (%d parts)\n", k, t, s, '"$parts"' }' "$logs"/*
+    grep -hE '^(survivor|stale|broken):' "$logs"/* || true
+    rm -rf "$logs"
+    exit $status
+fi
+
+scratch=${TMPDIR:-/tmp}/veltrim-mutate${part}
 tree=$scratch/tree
 build=$scratch/build
-jobs=$(nproc)
+jobs=$(($(nproc) / parts > 0 ? $(nproc) / parts : 1))
 cleanup() { if [ "$keep" -eq 0 ]; then rm -rf "$scratch"; fi; }
 trap cleanup EXIT
 
@@ -75,7 +105,7 @@ if [ "$check_only" -eq 0 ]; then
     fi
 fi
 
-total=0 killed=0
+total=0 killed=0 index=0
 survivors=() stale=() broken=()
 start=$SECONDS
 
@@ -83,6 +113,8 @@ start=$SECONDS
 try() {
     local file=$1 what=$2 from=$3 to=$4 text rest count
     if [ -n "$pattern" ] && ! grep -qE -- "$pattern" <<<"$what"; then return; fi
+    index=$((index + 1))
+    if [ -n "$part" ] && [ $(((index - 1) % parts)) -ne "$part" ]; then return; fi
     total=$((total + 1))
     if [ ! -f "$tree/$file" ]; then
         stale+=("$file: $what (no such file)")
