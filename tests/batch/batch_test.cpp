@@ -144,8 +144,10 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     const std::string out = dir_.file("new/nested");
 
     ASSERT_EQ(mkfifo(dir_.file("p.stl").c_str(), 0644), 0);  // no writer ever comes
+    // Bounded: a run held by the FIFO fails in seconds, not at the test's limit.
     Batch_Run r = run_batch(
-        {"-j", "2", "-o", out, dir_.file("in"), dir_.file("missing.stl"), dir_.file("p.stl")});
+        {"-j", "2", "-o", out, dir_.file("in"), dir_.file("missing.stl"), dir_.file("p.stl")},
+        nullptr, 30);
     EXPECT_EQ(r.status, 1) << r.err;
     for (const auto& [name, bytes, line] : bad)
         EXPECT_EQ(r.lines_with("/" + name + ": " + line), 1) << name << "\n" << r.err;
