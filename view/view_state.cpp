@@ -16,7 +16,12 @@ View_State::View_State() {
 
 void View_State::set_model(std::vector<Triangle>&& t, const Model_Bounds& b) {
     triangles = std::move(t);
-    set_bounds(b);
+    max_x = b.max_x;
+    min_x = b.min_x;
+    max_y = b.max_y;
+    min_y = b.min_y;
+    max_z = b.max_z;
+    min_z = b.min_z;
     ++model_generation;
 }
 
@@ -48,13 +53,4 @@ View_State::Navigation_Step View_State::take_navigation() {
     pan_amount = 0.0f;
     spin_angle = 0.0f;
     return step;
-}
-
-void View_State::set_bounds(const Model_Bounds& b) {
-    max_x = b.max_x;
-    min_x = b.min_x;
-    max_y = b.max_y;
-    min_y = b.min_y;
-    max_z = b.max_z;
-    min_z = b.min_z;
 }

@@ -77,9 +77,6 @@ struct View_State {
     // view_matrix, for code that must put one back without a GL context.
     static constexpr double kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-    // Model bounds as one value.
-    void set_bounds(const Model_Bounds& b);
-
     // Replaces the model and its bounds; model_generation grows, so the
     // frame refills its cached copy of the triangles.
     void set_model(std::vector<Triangle>&& t, const Model_Bounds& b);
