@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +28,7 @@ std::atomic<int> first_signal{0};
 static_assert(ATOMIC_BOOL_LOCK_FREE == 2 && ATOMIC_INT_LOCK_FREE == 2,
               "the handler may touch only lock-free atomics");
 std::once_flag installed;
+std::string caught_names;  // "SIGINT, SIGTERM or SIGHUP": those with our handler
 
 // Async-signal-safe calls only: unlink, sigaction, raise.
 extern "C" void on_stop(int sig) {
@@ -51,6 +53,7 @@ extern "C" void on_stop(int sig) {
 
 void install_handlers() {
     std::call_once(installed, [] {
+        std::vector<const char*> names;
         for (int sig : kStopSignals) {
             struct sigaction now {};
             if (sigaction(sig, nullptr, &now) != 0) continue;
@@ -60,7 +63,13 @@ void install_handlers() {
             mine.sa_flags = SA_RESTART;
             sigemptyset(&mine.sa_mask);
             sigaction(sig, &mine, nullptr);
+            names.push_back(sig == SIGINT ? "SIGINT" : sig == SIGTERM ? "SIGTERM" : "SIGHUP");
         }
+        for (std::size_t k = 0; k < names.size(); ++k)
+            caught_names += (k == 0                  ? ""
+                             : k + 1 == names.size() ? " or "
+                                                     : ", ") +
+                            std::string(names[k]);
     });
 }
 
@@ -72,6 +81,11 @@ void finish_work_on_stop() {
 }
 
 int stop_signal() { return first_signal.load(); }
+
+std::string stopping_signals() {
+    install_handlers();
+    return caught_names;
+}
 
 void end_as_stopped() {
     const int sig = first_signal.load();

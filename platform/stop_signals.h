@@ -20,6 +20,10 @@ void finish_work_on_stop();
 // The first stop signal received after finish_work_on_stop(); 0 while none.
 int stop_signal();
 
+// The stop signals that reach the handler, as "SIGINT, SIGTERM or SIGHUP"
+// (empty when all three are ignored), for a line that tells how to stop.
+std::string stopping_signals();
+
 // Ends the process as the recorded stop signal would have, if one came.
 void end_as_stopped();
 

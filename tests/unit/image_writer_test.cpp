@@ -236,4 +236,20 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
     }
 }
 
+// nohup's SIGHUP stays ignored, and the watch's line does not offer it.
+TEST(StopSignals, ASignalIgnoredAtTheStartStaysIgnored) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGHUP, SIG_IGN);
+        finish_work_on_stop();
+        const bool named = stopping_signals() == "SIGINT or SIGTERM";
+        raise(SIGHUP);
+        _exit(named && stop_signal() == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 }  // namespace

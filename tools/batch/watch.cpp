@@ -109,9 +109,10 @@ Status watch_folders(const Options& options, Folder_Watch& folders,
     Offscreen_Context context(sizes::kViewWidth, sizes::kViewHeight);
     if (!context.status())
         return Status::failed("no offscreen OpenGL context: " + context.status().reason());
-    std::fprintf(stderr,
-                 "watching %zu folder%s for *.stl files (SIGINT, SIGTERM or SIGHUP stops)\n",
-                 folders.folder_count(), folders.folder_count() == 1 ? "" : "s");
+    const std::string stoppers = stopping_signals();
+    std::fprintf(stderr, "watching %zu folder%s for *.stl files (%s stops)\n",
+                 folders.folder_count(), folders.folder_count() == 1 ? "" : "s",
+                 stoppers.empty() ? "no signal" : stoppers.c_str());
     std::map<std::string, Pending> pending;
     for (const Job& job : deferred) {
         sighted(pending, job.input, true);
