@@ -13,6 +13,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "platform/file_label.h"
 #include "platform/stop_signals.h"
 
 namespace {
@@ -140,13 +141,14 @@ Status take_over_owner_and_mode(int fd, const struct stat& old) {
     return Status::ok();
 }
 
-Status fill_temporary(int fd, const Target& target, std::string_view bytes) {
+Status fill_temporary(int fd, const Target& target, std::string_view bytes, File_Label* label) {
     if (target.exists) {
         const Status kept = take_over_owner_and_mode(fd, target.st);
         if (!kept) return kept;
     }
     const Status written = write_all(fd, bytes);
     if (!written) return written;
+    if (label) label->stored = set_file_label(fd, label->name, label->value);
     if (image_writer_testing::on_temporary_written) image_writer_testing::on_temporary_written();
     return flush(fd);
 }
@@ -155,7 +157,8 @@ bool refused_by_folder(int error) { return error == EACCES || error == EPERM; }
 
 // Whole or not at all. folder_refused tells that the folder would not take
 // a new name, or would not let the earlier file be replaced.
-Status replace_by_rename(const Target& target, std::string_view bytes, bool& folder_refused) {
+Status replace_by_rename(const Target& target, std::string_view bytes, File_Label* label,
+                         bool& folder_refused) {
     static std::atomic<unsigned> counter{0};
     const std::string prefix = folder_of(target.name) + "/.veltrim-" + std::to_string(getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -168,7 +171,7 @@ Status replace_by_rename(const Target& target, std::string_view bytes, bool& fol
             folder_refused = refused_by_folder(errno);
             return errno_status(errno);
         }
-        Status result = fill_temporary(fd, target, bytes);
+        Status result = fill_temporary(fd, target, bytes, label);
         if (close(fd) != 0 && result) result = errno_status(errno);
         if (result && rename(temp.c_str(), target.name.c_str()) != 0) {
             folder_refused = refused_by_folder(errno);
@@ -182,16 +185,20 @@ Status replace_by_rename(const Target& target, std::string_view bytes, bool& fol
 
 // Every name of the file sees the new bytes, at the price of wholeness: the
 // bytes are all in hand, so the file is partial only while one write runs,
-// and a failure midway leaves it partial.
-Status rewrite_in_place(const Target& target, std::string_view bytes) {
+// and a failure midway leaves it partial. Its label goes first and comes
+// back last, so a partial file never carries one.
+Status rewrite_in_place(const Target& target, std::string_view bytes, File_Label* label) {
     const int fd = open(target.name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno_status(errno);
     struct stat st;
     Status result = fstat(fd, &st) != 0    ? errno_status(errno)
                     : !S_ISREG(st.st_mode) ? Status::failed("is not a regular file")
-                                           : write_all(fd, bytes);
+                                           : Status::ok();
+    if (result && label) remove_file_label(fd, label->name);
+    if (result) result = write_all(fd, bytes);
     if (result && ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
         result = errno_status(errno);
+    if (result && label) label->stored = set_file_label(fd, label->name, label->value);
     if (result) result = flush(fd);
     if (close(fd) != 0 && result) result = errno_status(errno);
     return result;
@@ -205,22 +212,22 @@ int (*create_temporary)(const char* name) = open_temporary;
 bool sync_to_disk = true;
 }  // namespace image_writer_testing
 
-Status write_file_atomically(const char* path, std::string_view bytes) {
+Status write_file_atomically(const char* path, std::string_view bytes, File_Label* label) {
     Target target;
     Status result = resolve(path, target);
     if (!result) return result;
-    if (target.exists && target.st.st_nlink > 1) return rewrite_in_place(target, bytes);
+    if (target.exists && target.st.st_nlink > 1) return rewrite_in_place(target, bytes, label);
     bool folder_refused = false;
-    result = replace_by_rename(target, bytes, folder_refused);
-    if (!result && folder_refused && target.exists) return rewrite_in_place(target, bytes);
+    result = replace_by_rename(target, bytes, label, folder_refused);
+    if (!result && folder_refused && target.exists) return rewrite_in_place(target, bytes, label);
     return result;
 }
 
-Status write_image_atomically(const char* path, const cv::Mat& image) {
+Status write_image_atomically(const char* path, const cv::Mat& image, File_Label* label) {
     // Encoded before any file is touched: an encoder failure changes nothing.
     std::vector<uchar> bytes;
     const Status encoded = encode(path, image, bytes);
     if (!encoded) return encoded;
     return write_file_atomically(
-        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), label);
 }

@@ -1,10 +1,20 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include <opencv2/core/mat.hpp>
 
 #include "platform/status.h"
+
+// An extended attribute to give the written file (see platform/file_label.h).
+// It is set on the temporary file before the rename, so the file never
+// appears without it; `stored` says whether the file system took it.
+struct File_Label {
+    const char* name = "";
+    std::string value;
+    bool stored = false;
+};
 
 // The one writer of every file the programs replace (images, the batch's
 // report): bytes go to path whole or not at all, through a temporary file
@@ -15,11 +25,13 @@
 // in a folder the process may not write to, is rewritten in place instead.
 // On failure the reason says why, and no temporary file is left behind; a
 // signal the process survives lets the write finish.
-Status write_file_atomically(const char* path, std::string_view bytes);
+Status write_file_atomically(const char* path, std::string_view bytes,
+                             File_Label* label = nullptr);
 
 // image encoded in the format the extension of path names, then written
 // as above; an encoder failure touches no file.
-Status write_image_atomically(const char* path, const cv::Mat& image);
+Status write_image_atomically(const char* path, const cv::Mat& image,
+                              File_Label* label = nullptr);
 
 namespace image_writer_testing {
 // Called once the temporary file holds the bytes, before it is renamed.

@@ -11,16 +11,14 @@
 #include <unistd.h>
 
 #include "model/stl_parser.h"
+#include "platform/content_digest.h"
+#include "platform/file_activity.h"
 
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
 
 constexpr std::size_t kHead = stl_header::kHeadSize;
-
-struct File_Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // Asks for transparent huge pages on the array's unused capacity: filling
 // a large array page by page costs more in page faults than the reading
@@ -59,47 +57,63 @@ void size_ascii_array(std::vector<Triangle>& triangles, std::size_t first_facet,
 Status read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_Bounds& bounds,
                      Stl_Report& report) {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
-    // come, before the type could be checked.
+    // come, before the type could be checked. O_NONBLOCK stays: reads of a
+    // regular file never return EAGAIN.
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Status::failed(std::strerror(errno));
-    std::unique_ptr<std::FILE, File_Closer> file(fdopen(fd, "rb"));
-    if (!file) {
-        const int error = errno;
-        close(fd);
-        return Status::failed(std::strerror(error));
-    }
+    const Read_Lease lease(fd);
+    const Status read = read_stl_descriptor(fd, lease, triangles, bounds, report);
+    close(fd);
+    return read;
+}
+
+Status read_stl_descriptor(int fd, const Read_Lease& lease, std::vector<Triangle>& triangles,
+                           Model_Bounds& bounds, Stl_Report& report) {
     struct stat st;
     if (fstat(fd, &st) != 0) return Status::failed(std::strerror(errno));
     if (!S_ISREG(st.st_mode)) return Status::failed("not a regular file");
-    // O_NONBLOCK stays: reads of a regular file never return EAGAIN.
+    const File_Stamp before = File_Stamp::of(st);
     const std::size_t file_size = static_cast<std::size_t>(st.st_size);
     const std::size_t first_facet = triangles.size();
     Stl_Parser parser(triangles, file_size);
+    Digest_Stream digest;
     std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
     std::size_t read = 0;
     std::string read_error;
+    // The digest covers the whole file, also what follows the last facet
+    // the parser takes, so that it names the file's content.
+    bool parsing = true;
     for (bool first = true;; first = false) {
-        const std::size_t n = std::fread(block.get(), 1, kBlock, file.get());
+        const ssize_t got = pread(fd, block.get(), kBlock, static_cast<off_t>(read));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            read_error = std::strerror(errno);
+            break;
+        }
+        const std::size_t n = static_cast<std::size_t>(got);
+        if (n == 0) break;
         read += n;
+        digest.add(block.get(), n);
+        if (!parsing) continue;
         if (first && n >= kHead) {
             // The header alone first: the parser then knows the form and
             // sizes the array, which gets its huge pages before it fills.
-            if (!parser.feed(block.get(), kHead)) break;
-            advise_huge_pages(triangles);
-            if (!parser.feed(block.get() + kHead, n - kHead)) break;
-        } else if (n > 0 && !parser.feed(block.get(), n)) {
-            break;
+            parsing = parser.feed(block.get(), kHead);
+            if (parsing) advise_huge_pages(triangles);
+            parsing = parsing && parser.feed(block.get() + kHead, n - kHead);
+        } else {
+            parsing = parser.feed(block.get(), n);
         }
         if (parser.form() == Stl_Form::Ascii)
             size_ascii_array(triangles, first_facet, read, file_size);
-        if (n < kBlock) {
-            if (std::ferror(file.get())) read_error = std::strerror(errno);
-            break;
-        }
     }
     parser.finish();
     bounds = parser.bounds();
     report = parser.report();
     report.read_error = read_error;
+    report.digest = digest.digest();
+    report.writer = lease.state();
+    report.changed_while_read = lease.broken() || fstat(fd, &st) != 0 || File_Stamp::of(st) != before;
+    report.stamp = File_Stamp::of(st);
     return Status::ok();
 }

@@ -4,6 +4,7 @@
 
 #include "model/stl_report.h"
 #include "model/triangle.h"
+#include "platform/file_activity.h"
 #include "platform/status.h"
 
 // Reads the STL file at path in large blocks, appending its facets to
@@ -14,3 +15,9 @@
 // error later keeps what came before and is told in report.read_error.
 Status read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_Bounds& bounds,
                      Stl_Report& report);
+
+// The same for a file already open, read from its start whatever its
+// offset, under the lease the caller took on fd: the report tells the
+// content's digest and whether the file was being written.
+Status read_stl_descriptor(int fd, const Read_Lease& lease, std::vector<Triangle>& triangles,
+                           Model_Bounds& bounds, Stl_Report& report);

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "model/stl_header.h"
+#include "platform/content_digest.h"
+#include "platform/file_activity.h"
 
 // What a read found besides the facets and the bounds: the form, the
 // header's facet count, and the damage the reader worked around. The
@@ -31,6 +33,17 @@ struct Stl_Report {
     // Why the file could not be read to its end ("" if it could); set by
     // read_stl_file, which keeps what came before.
     std::string read_error;
+
+    // The file as read by read_stl_descriptor: the digest of all its bytes,
+    // its stamp once read, whether a writer had it open (Busy) or no lease
+    // could tell (Unknown), and whether it changed during the read.
+    Content_Digest digest;
+    File_Stamp stamp;
+    Lease_State writer = Lease_State::Unknown;
+    bool changed_while_read = false;
+
+    // Some process was writing the file: what was read may be half of it.
+    bool being_written() const { return writer == Lease_State::Busy || changed_while_read; }
 
     // Nothing was worked around: the file read as it claims to be.
     bool sound() const {

@@ -15,6 +15,8 @@
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
 #include "model/stl_file.h"
+#include "platform/file_activity.h"
+#include "platform/file_names.h"
 #include "tools/batch/stl_check.h"
 #include "view/capture_trigger.h"
 #include "view/frame.h"
@@ -29,38 +31,22 @@ Status from_errno(const char* what) {
     return Status::failed(std::string(what) + std::strerror(errno));
 }
 
-// The size and the first bytes, for the checks that come before reading.
-Status peek(const std::string& path, std::uint64_t& size, unsigned char* head,
-            std::size_t& head_len) {
-    // A FIFO would block the open until a writer came; the type is checked next.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return from_errno("cannot open: ");
-    struct stat st;
-    Status s;
-    if (fstat(fd, &st) != 0) {
-        s = from_errno("cannot open: ");
-    } else if (!S_ISREG(st.st_mode)) {
-        s = Status::failed("cannot open: not a regular file");
-    } else {
-        size = static_cast<std::uint64_t>(st.st_size);
-        const ssize_t n = pread(fd, head, stl_check::kHeadSize, 0);
-        if (n < 0) s = from_errno("cannot read: ");
-        head_len = n < 0 ? 0 : static_cast<std::size_t>(n);
+// Closes the one descriptor a conversion reads through.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
     }
-    close(fd);
-    return s;
-}
+};
 
-// The one call of the STL reader. peek has just opened the file, so a
-// refusal here means it went away or changed in between.
-Status read_model(const std::string& input, std::vector<Triangle>& triangles, Model_Bounds& bounds,
-                  std::string& console, std::string& warnings) {
-    Stl_Report report;
-    const Status opened = read_stl_file(input.c_str(), triangles, bounds, report);
-    if (!opened) return Status::failed("cannot open: " + opened.reason());
-    console += stl_form_lines(report);
-    warnings += stl_damage_lines(report, input.c_str());
-    return Status::ok();
+// The checks that come before reading: the file's type and its first bytes.
+Status peek(int fd, struct stat& st, unsigned char* head, std::size_t& head_len) {
+    if (fstat(fd, &st) != 0) return from_errno("cannot open: ");
+    if (!S_ISREG(st.st_mode)) return Status::failed("cannot open: not a regular file");
+    const ssize_t n = pread(fd, head, stl_check::kHeadSize, 0);
+    if (n < 0) return from_errno("cannot read: ");
+    head_len = static_cast<std::size_t>(n);
+    return stl_check::check_before_reading(head, head_len, static_cast<std::uint64_t>(st.st_size));
 }
 
 }  // namespace
@@ -72,25 +58,58 @@ Model_Converter::Model_Converter() : view_(std::make_unique<View_State>()) {
 
 Model_Converter::~Model_Converter() = default;
 
-Conversion Model_Converter::convert(const std::string& input, const std::string& output,
-                                    const std::vector<Rotation>& rotations, bool strict) {
+Conversion Model_Converter::convert(const Job& job, const Options& options,
+                                    Record_Keeper& records) {
     Conversion result;
-    std::uint64_t size = 0;
+    // One open: the lease, the checks and the read all go through it.
+    const Descriptor file{open(job.input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0) {
+        result.status = from_errno("cannot open: ");
+        return result;
+    }
+    const Read_Lease lease(file.fd);
+    if (lease.state() == Lease_State::Busy) {
+        result.being_written = true;
+        result.status = Status::failed(kStillWritten + std::string("another process has it open "
+                                                                   "for writing"));
+        return result;
+    }
+    struct stat st;
     unsigned char head[stl_check::kHeadSize] = {};
     std::size_t head_len = 0;
-    result.status = peek(input, size, head, head_len);
-    if (!result.status) return result;
-    result.status = stl_check::check_before_reading(head, head_len, size);
+    const Status peeked = peek(file.fd, st, head, head_len);
+    // Without a lease, the settle wait's last look must still hold.
+    if (job.settled && lease.state() == Lease_State::Unknown && *job.settled != File_Stamp::of(st)) {
+        result.being_written = true;
+        result.status = Status::failed(kStillWritten + std::string("it changed after the settle "
+                                                                   "wait"));
+        return result;
+    }
+    result.status = peeked;
     if (!result.status) return result;
     result.form = stl_header::form(head, head_len) == Stl_Form::Ascii ? "ascii" : "binary";
 
     std::vector<Triangle> triangles;
     Model_Bounds bounds;
-    result.status = read_model(input, triangles, bounds, result.console, result.warnings);
-    if (!result.status) return result;
+    Stl_Report report;
+    result.status = read_stl_descriptor(file.fd, lease, triangles, bounds, report);
+    if (!result.status) {
+        result.status = Status::failed("cannot read: " + result.status.reason());
+        return result;
+    }
+    if (report.being_written()) {
+        result.being_written = true;
+        result.status = Status::failed(kStillWritten + std::string("it changed while it was read"));
+        return result;
+    }
+    result.console += stl_form_lines(report);
+    result.warnings += stl_damage_lines(report, job.input.c_str());
     result.read = true;
+    result.digest = report.digest;
     result.facets = triangles.size();
-    result.status = stl_check::check_after_reading(head, head_len, size, triangles.size());
+    result.status = stl_check::check_after_reading(head, head_len,
+                                                   static_cast<std::uint64_t>(st.st_size),
+                                                   triangles.size());
     if (!result.status) return result;
 
     // Frames: the window writes on the tenth frame drawn at the top view
@@ -119,6 +138,7 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
     std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
               view.model_matrix);
     view.clear_model();
+    const std::vector<Rotation>& rotations = options.rotations;
     const std::size_t turns = rotations.empty() ? 0 : rotations.size() - 1;
     const std::size_t empty_frames = set_up_ ? turns : std::max<std::size_t>(turns, 1);
     for (std::size_t k = 0; k < empty_frames; ++k) {
@@ -139,12 +159,16 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
     result.real_length = height_map::real_length(range, view.depth_extent);
     result.quality = assess_capture(view);
     view.clear_model();
-    if (strict && (result.quality.any() || !result.warnings.empty())) {
+    if (options.strict && (result.quality.any() || !result.warnings.empty())) {
         result.held_back = true;
         result.status = Status::failed("not written (--strict): it has warnings");
         return result;
     }
-    result.status = write_image_atomically(output.c_str(), view.image_header);
+    const Source_Record record{report.digest, platform::resolved_path(job.input), report.stamp, now_ns(),
+                               pixel_options_text(options), kConversionVersion};
+    File_Label label{kRecordLabel, record_text(record)};
+    result.status = write_image_atomically(job.output.c_str(), view.image_header, &label);
     result.write_failed = !result.status;
+    if (result.status) records.written(job.output, record, label.stored);
     return result;
 }

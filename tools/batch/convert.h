@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "heightmap/quality.h"
+#include "platform/content_digest.h"
 #include "platform/status.h"
+#include "tools/batch/jobs.h"
 #include "tools/batch/options.h"
+#include "tools/batch/record_keeper.h"
 
 struct View_State;
 
@@ -23,7 +26,12 @@ struct Conversion {
     height_map::Quality quality;
     bool held_back = false;     // strict: not written because of warnings
     bool write_failed = false;  // status says why the image could not be written
+    bool being_written = false;  // failed: a writer had the file, or it changed
+    Content_Digest digest;       // of the bytes read, once read
 };
+
+// How every "still being written" reason begins.
+constexpr const char* kStillWritten = "still being written: ";
 
 // The window's Save without the window, for one model after another: read
 // the STL file, turn it by the rotations as trackball steps, draw the top
@@ -38,10 +46,10 @@ public:
     Model_Converter(const Model_Converter&) = delete;
     Model_Converter& operator=(const Model_Converter&) = delete;
 
-    // With strict, a model with any warning (the capture's losses, the
-    // reader's damage lines) fails and its image is not written.
-    Conversion convert(const std::string& input, const std::string& output,
-                       const std::vector<Rotation>& rotations, bool strict);
+    // With options.strict, a model with any warning (the capture's losses,
+    // the reader's damage lines) fails and its image is not written. The
+    // image is written with its record, which `records` keeps.
+    Conversion convert(const Job& job, const Options& options, Record_Keeper& records);
 
 private:
     std::unique_ptr<View_State> view_;  // about 1.6 MB: not on a worker's stack

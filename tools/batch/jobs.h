@@ -2,9 +2,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <system_error>
 #include <string>
 #include <vector>
+
+#include "platform/file_activity.h"
 
 // One model to convert and the file it becomes.
 struct Job {
@@ -13,6 +16,11 @@ struct Job {
     // Named outright on the command line: its absence is a failure. A file
     // found in a folder that goes away before it is read is none.
     bool named = false;
+    // Where no lease can tell a writer (another owner's file): the stamp
+    // the settle wait saw twice. The conversion reads only that file.
+    std::optional<File_Stamp> settled;
+    // Why it is converted, for the report.
+    std::string why;
 };
 
 // An input that gives no model to convert, and why (without its name).

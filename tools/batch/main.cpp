@@ -16,6 +16,7 @@
 #include "tools/batch/folder_watch.h"
 #include "tools/batch/options.h"
 #include "tools/batch/outcomes.h"
+#include "tools/batch/record_keeper.h"
 #include "tools/batch/report.h"
 #include "tools/batch/report_path.h"
 #include "tools/batch/runner.h"
@@ -63,15 +64,26 @@ int main(int argc, char** argv) {
         }
     }
     Outcomes outcomes;
+    Record_Keeper records;
     std::vector<Job> deferred;
-    bool ok = run_first_pass(options, outcomes, folders ? &deferred : nullptr);
+    bool ok = run_first_pass(options, outcomes, records, folders ? &deferred : nullptr);
     if (ok && folders && stop_signal() == 0) {
-        const Status watched = watch_folders(options, *folders, deferred, outcomes);
+        const Status watched = watch_folders(options, *folders, deferred, outcomes, records);
         if (!watched)
             std::fprintf(stderr, "veltrim-batch: cannot watch: %s\n", watched.reason().c_str());
         ok = watched.is_ok();
         std::fprintf(stderr, "stopped: %s in all\n", tally_text(outcomes.tally()).c_str());
     }
+    const Status kept = records.flush(true);
+    if (!kept) {
+        std::fprintf(stderr, "veltrim-batch: %s\n", kept.reason().c_str());
+        ok = false;
+    }
+    if (records.used_record_files())
+        std::fprintf(stderr,
+                     "veltrim-batch: note: an output folder keeps no file attributes; the "
+                     "images' records are in its %s\n",
+                     kRecordFileName);
     if (!options.report.empty()) {
         const Status written = write_report(options.report, outcomes.rows());
         if (!written) {

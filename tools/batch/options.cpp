@@ -50,6 +50,12 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
                  "linked or copied into the given folders (with -r, also new subfolders), once "
                  "no process writes it, until SIGINT, SIGTERM or SIGHUP; files still being "
                  "written at the start wait for their writer");
+    app.add_option("--settle", options.settle_seconds,
+                   "Where no lease can tell whether a file is still being written (a file "
+                   "another user owns, a network share), take it only once its size and times "
+                   "have stayed the same this long (default 2)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, 3600.0));
     app.set_version_flag("--version", std::string("veltrim-batch ") + VELTRIM_VERSION);
     app.footer(
         "A folder gives its *.stl files (any case) except names beginning with \".\". An "
@@ -82,4 +88,15 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
         }
     }
     return std::nullopt;
+}
+
+std::string pixel_options_text(const Options& options) {
+    std::string text = "rotate=";
+    for (std::size_t i = 0; i < options.rotations.size(); ++i) {
+        char step[48];
+        std::snprintf(step, sizeof step, "%s%c:%.9g", i > 0 ? "," : "", options.rotations[i].axis,
+                      static_cast<double>(options.rotations[i].degrees));
+        text += step;
+    }
+    return text;
 }

@@ -17,7 +17,14 @@ struct Options {
     bool watch = false;
     bool strict = false;  // a file with any warning fails and gets no image
     unsigned jobs = 0;
+    // Where no lease can tell whether a file is still being written, it
+    // must keep its size and times this long.
+    double settle_seconds = 2.0;
 };
+
+// The options that change an image's pixels, as its record keeps them:
+// "rotate=x:-90,z:30" ("rotate=" without turns).
+std::string pixel_options_text(const Options& options);
 
 // Fills options from the command line. Returns nothing to go on, else the
 // exit status (0 after --help or --version, 2 after a usage error, printed).

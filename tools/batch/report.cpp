@@ -25,11 +25,11 @@ bool starts_like_formula(const std::string& cell) {
 
 std::string csv_text(const std::vector<Report_Row>& rows) {
     std::string text =
-        "input,output,status,facets,form,real length,clipped pixels,cut,below plate,message\r\n";
+        "input,output,status,facets,form,real length,clipped pixels,cut,below plate,message,digest,reason\r\n";
     for (const Report_Row& r : rows) {
         const std::string* cells[] = {&r.input,       &r.output,      &r.status,  &r.facets,
                                       &r.form,        &r.real_length, &r.clipped, &r.cut,
-                                      &r.below_plate, &r.message};
+                                      &r.below_plate, &r.message,     &r.digest,  &r.reason};
         for (std::size_t i = 0; i < std::size(cells); ++i) {
             if (i > 0) text += ',';
             // A path (the first two) keeps naming its file; other cells turn to text.

@@ -12,6 +12,8 @@ struct Report_Row {
     std::string status;  // "converted", "skipped" or "failed"
     std::string facets, form, real_length, clipped, cut, below_plate;
     std::string message;
+    // The scan's content digest, and why its image was skipped or made.
+    std::string digest, reason;
 };
 
 // One CSV field, quoted when it holds a comma, a quote or a line break.

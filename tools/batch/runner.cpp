@@ -14,7 +14,7 @@
 
 #include "platform/stop_signals.h"
 #include "view/window_sizes.h"
-#include "tools/batch/file_state.h"
+#include "tools/batch/candidates.h"
 #include "view/offscreen_context.h"
 
 namespace {
@@ -53,13 +53,15 @@ bool gone(const std::string& path) {
 }
 
 struct Run {
-    Run(const std::vector<Job>& j, const Options& o, Progress& p)
-        : jobs(j), options(o), progress(p), rows(j.size()) {}
+    Run(const std::vector<Job>& j, const Options& o, Progress& p, Record_Keeper& r, bool defer)
+        : jobs(j), options(o), progress(p), records(r), defer_busy(defer), rows(j.size()) {}
 
     const std::vector<Job>& jobs;
     const Options& options;
     Progress& progress;
-    std::vector<std::optional<Report_Row>> rows;  // one per job, by whichever worker took it
+    Record_Keeper& records;
+    bool defer_busy;
+    std::vector<std::optional<Job_Outcome>> rows;  // one per job, by whichever worker took it
     std::atomic<std::size_t> next{0};
     std::mutex egl_mutex;  // EGL display set-up and tear-down, one thread at a time
     std::string context_error;
@@ -77,39 +79,95 @@ void work(Run& run) {
     while (context->status() && stop_signal() == 0) {
         const std::size_t k = run.next++;
         if (k >= run.jobs.size()) break;
-        run.rows[k] = convert_job(converter, run.jobs[k], run.options, run.progress);
+        run.rows[k] = convert_job(converter, run.jobs[k], run.options, run.records, run.progress,
+                                  run.defer_busy);
     }
     std::lock_guard<std::mutex> lock(run.egl_mutex);
     context.reset();
 }
 
-// Sorts the listed jobs into those to convert now, skips, and files still
-// being written, which fail or wait for the watch.
+// A file that is still being written: it fails, or with `deferred` waits
+// for the watch.
+void still_being_written(const Job& job, const std::string& why, Outcomes& outcomes,
+                         std::vector<Job>* deferred) {
+    if (deferred != nullptr) {
+        std::fprintf(stderr, "%s: %s%s; converted once it is finished\n", job.input.c_str(),
+                     kStillWritten, why.c_str());
+        deferred->push_back(job);
+        return;
+    }
+    const std::string reason = kStillWritten + why;
+    std::fprintf(stderr, "%s: %s\n", job.input.c_str(), reason.c_str());
+    Report_Row row = unconverted_row(job.input, job.output, "failed", reason);
+    row.reason = job.why;
+    outcomes.record(row, true);
+}
+
+// Sorts the listed jobs into those to convert now, skips and clashes. The
+// files no lease can watch are looked at twice, a settle period apart,
+// once for all of them: one that changed in between is still being
+// written.
 std::vector<Job> jobs_to_convert(const Options& options, const Job_List& list, Outcomes& outcomes,
-                                 std::vector<Job>* deferred) {
+                                 Record_Keeper& records, std::vector<Job>* deferred) {
     std::vector<Job> todo;
-    for (const Job& job : list.jobs) {
-        if (!options.overwrite && output_up_to_date(job.input, job.output)) {
-            outcomes.record(skipped_row(job), true);
-            continue;
+    std::vector<std::size_t> unwatched;  // in todo
+    const std::int64_t now = now_ns();
+    Clock_Skew skew(now);
+    std::size_t by_time = 0;
+    for (const Job& listed : list.jobs) {
+        Job job = listed;
+        const Job_Judgement j = judge_job(job, options, records, now);
+        if (j.scan) skew.look_at(job.input, j.scan->mtime_ns);
+        skew.look_at(job.output, j.image_mtime_ns);
+        by_time += j.verdict.judged_by_time;
+        switch (j.verdict.action) {
+        case Freshness::Skip:
+        case Freshness::Renew:
+            outcomes.record(skipped_row(job, j.verdict.reason, j.digest), true);
+            break;
+        case Freshness::Clash: {
+            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), j.verdict.reason.c_str());
+            Report_Row row = unconverted_row(job.input, job.output, "failed", j.verdict.reason);
+            row.digest = j.digest;
+            row.reason = "clash";
+            outcomes.record(row, false);
+            break;
         }
-        const Writer writer = open_for_writing(job.input);
-        if (deferred != nullptr && writer != Writer::None) {
-            // The watch takes it once its writer has closed it (or, where
-            // that cannot be told, once it has stayed the same a while).
-            if (writer == Writer::Busy)
-                std::fprintf(stderr, "%s: still being written; converted once it is closed\n",
-                             job.input.c_str());
-            deferred->push_back(job);
-        } else if (writer == Writer::Busy) {
-            const std::string why = "still being written: another process has it open for writing";
-            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), why.c_str());
-            outcomes.record(unconverted_row(job.input, job.output, "failed", why), true);
-        } else {
-            todo.push_back(job);
+        case Freshness::Convert:
+            job.why = j.verdict.reason;
+            job.settled = j.scan;
+            if (j.needs_settle) unwatched.push_back(todo.size());
+            todo.push_back(std::move(job));
+            break;
         }
     }
-    return todo;
+    skew.say();
+    if (by_time > 0)
+        std::fprintf(stderr,
+                     "veltrim-batch: note: %zu image%s no record of the scan %s made from; "
+                     "judged by %s times as before (an image older than its scan is made "
+                     "again)\n",
+                     by_time, by_time == 1 ? " has" : "s have", by_time == 1 ? "it was" : "they were",
+                     by_time == 1 ? "its" : "their");
+    if (unwatched.empty()) return todo;
+    std::fprintf(stderr, "waiting %g s for %zu file%s that no lease can watch to settle\n",
+                 options.settle_seconds, unwatched.size(), unwatched.size() == 1 ? "" : "s");
+    std::this_thread::sleep_for(std::chrono::duration<double>(options.settle_seconds));
+    std::vector<Job> settled;
+    for (std::size_t k = 0, u = 0; k < todo.size(); ++k) {
+        const bool looked = u < unwatched.size() && unwatched[u] == k;
+        u += looked;
+        struct stat st;
+        if (looked && stat(todo[k].input.c_str(), &st) == 0 &&
+            File_Stamp::of(st) != *todo[k].settled) {
+            still_being_written(todo[k], "its size or times changed during the settle wait",
+                                outcomes, deferred);
+            continue;
+        }
+        if (!looked) todo[k].settled.reset();
+        settled.push_back(std::move(todo[k]));
+    }
+    return settled;
 }
 
 }  // namespace
@@ -128,19 +186,23 @@ std::string collision_reason(const std::string& output, const std::string& owner
     return "not converted: its output \"" + output + "\" is also that of \"" + owner + "\"";
 }
 
-Report_Row skipped_row(const Job& job) {
+Report_Row skipped_row(const Job& job, const std::string& reason, const std::string& digest) {
     const std::string why =
         "\"" + job.output + "\" is up to date (--overwrite converts it again anyway)";
     std::fprintf(stderr, "%s: skipped: %s\n", job.input.c_str(), why.c_str());
-    return unconverted_row(job.input, job.output, "skipped", why);
+    Report_Row row = unconverted_row(job.input, job.output, "skipped", why);
+    row.digest = digest;
+    row.reason = reason;
+    return row;
 }
 
-std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job,
-                                      const Options& options, Progress& progress) {
+std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& job,
+                                       const Options& options, Record_Keeper& records,
+                                       Progress& progress, bool defer_busy) {
     progress.started(job.input);
     Conversion c;
     try {
-        c = converter.convert(job.input, job.output, options.rotations, options.strict);
+        c = converter.convert(job, options, records);
     } catch (const std::exception& e) {  // a model too large for memory, say
         c.status = Status::failed(std::string("cannot convert: ") + e.what());
     }
@@ -150,12 +212,20 @@ std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job
         progress.print(stderr, job.input + ": gone before it could be read; nothing to do\n");
         return std::nullopt;
     }
+    if (c.being_written && defer_busy) {
+        progress.finished(job.input, job.output, false);
+        progress.print(stderr, job.input + ": " + c.status.reason() +
+                                   "; converted once it is finished\n");
+        return Job_Outcome{unconverted_row(job.input, job.output, "failed", c.status.reason()),
+                           true};
+    }
     const std::string quality = height_map::describe(c.quality), warnings = warning_text(c);
     std::string why = c.status.reason();
     if (c.write_failed) why = "cannot write \"" + job.output + "\": " + why;
     if (c.held_back) why += ": " + warnings;
-    if (!ok && !gone(job.output) && !output_up_to_date(job.input, job.output))
-        why += "; the existing \"" + job.output + "\" is older than its input (out of date)";
+    // The image kept is not this scan's as it is now.
+    if (!ok && !gone(job.output) && job.why != kOverwriteReason)
+        why += "; the existing \"" + job.output + "\" is out of date (" + job.why + ")";
     if (options.verbose) {
         progress.print(stdout, job.input + ":\n" + c.console);
         if (!c.warnings.empty()) progress.print(stderr, prefixed(job.input, c.warnings));
@@ -169,17 +239,22 @@ std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job
     Report_Row row =
         unconverted_row(job.input, job.output, ok ? "converted" : "failed", ok ? warnings : why);
     row.form = c.form;
-    if (c.read) row.facets = std::to_string(c.facets);
+    row.reason = job.why;
+    if (c.read) {
+        row.facets = std::to_string(c.facets);
+        row.digest = c.digest.hex();
+    }
     if (ok) {
         row.real_length = fixed(c.real_length);
         row.clipped = std::to_string(c.quality.clipped);
         row.cut = c.quality.cut > 0 ? "yes" : "no";
         row.below_plate = c.quality.below_plate > 0 ? "yes" : "no";
     }
-    return row;
+    return Job_Outcome{row, false};
 }
 
-bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>* deferred) {
+bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& records,
+                    std::vector<Job>* deferred) {
     const auto start = std::chrono::steady_clock::now();
     if (!options.output_dir.empty()) {
         std::error_code ec;
@@ -199,10 +274,10 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
             std::fprintf(stderr, "%s: %s\n", f.input.c_str(), why.c_str());
             outcomes.record(unconverted_row(f.input, f.output, "failed", why), false);
         }
-    const std::vector<Job> todo = jobs_to_convert(options, list, outcomes, deferred);
+    const std::vector<Job> todo = jobs_to_convert(options, list, outcomes, records, deferred);
 
     Progress progress(todo.size(), isatty(STDERR_FILENO) == 1);
-    Run run{todo, options, progress};
+    Run run{todo, options, progress, records, deferred != nullptr};
     const std::size_t workers = std::min<std::size_t>(options.jobs, todo.size());
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work, std::ref(run));
@@ -214,8 +289,12 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
     for (std::size_t k = 0; k < todo.size(); ++k) {
         if (k < taken) {
             if (!run.rows[k]) continue;
-            converted += run.rows[k]->status == "converted";
-            outcomes.record(*run.rows[k], true);
+            if (run.rows[k]->deferred) {
+                deferred->push_back(todo[k]);
+                continue;
+            }
+            converted += run.rows[k]->row.status == "converted";
+            outcomes.record(run.rows[k]->row, true);
             continue;
         }
         std::string why = "interrupted";
@@ -223,7 +302,9 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
             why = "no offscreen OpenGL context: " + run.context_error;
             std::fprintf(stderr, "%s: %s\n", todo[k].input.c_str(), why.c_str());
         }
-        outcomes.record(unconverted_row(todo[k].input, todo[k].output, "failed", why), true);
+        Report_Row row = unconverted_row(todo[k].input, todo[k].output, "failed", why);
+        row.reason = todo[k].why;
+        outcomes.record(row, true);
     }
     if (stop_signal() == 0 && taken == todo.size() && !run.context_error.empty())
         std::fprintf(stderr, "veltrim-batch: note: a worker had no OpenGL context (%s)\n",

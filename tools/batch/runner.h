@@ -9,17 +9,27 @@
 #include "tools/batch/options.h"
 #include "tools/batch/outcomes.h"
 #include "tools/batch/progress.h"
+#include "tools/batch/record_keeper.h"
 #include "tools/batch/report.h"
 
 // A stop signal (platform/stop_signals.h) asks the run to stop: the files
 // in hand finish and no new one starts.
 
+// What became of one job: its report row, or with `deferred` a file still
+// being written that waits for the watch instead of failing.
+struct Job_Outcome {
+    Report_Row row;
+    bool deferred = false;
+};
+
 // Converts one job with the converter of the calling thread's GL context
-// and prints its lines as a run does. Returns its report row, or nothing
-// when a file found in a folder went away before it could be read: that is
-// no failure, just a file that is no longer there.
-std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job,
-                                      const Options& options, Progress& progress);
+// and prints its lines as a run does. Returns its outcome, or nothing when
+// a file found in a folder went away before it could be read: that is no
+// failure, just a file that is no longer there. With defer_busy, a file
+// still being written is deferred instead of failed.
+std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& job,
+                                       const Options& options, Record_Keeper& records,
+                                       Progress& progress, bool defer_busy);
 
 // The line of a model refused because `owner` already claims its output.
 std::string collision_reason(const std::string& output, const std::string& owner);
@@ -28,11 +38,13 @@ std::string collision_reason(const std::string& output, const std::string& owner
 Report_Row unconverted_row(const std::string& input, const std::string& output, const char* status,
                            const std::string& message);
 
-// The skip line and row of a model whose output is up to date.
-Report_Row skipped_row(const Job& job);
+// The skip line and row of a model whose output is up to date; reason and
+// digest fill the report's columns of those names.
+Report_Row skipped_row(const Job& job, const std::string& reason, const std::string& digest);
 
 // Every input of the command line, converted with options.jobs workers,
 // each outcome recorded. A file still open for writing fails, or with
 // `deferred` is put there for the watch to convert once its writer is done.
 // Returns false only when the output folder cannot be made.
-bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>* deferred);
+bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& records,
+                    std::vector<Job>* deferred);

@@ -11,6 +11,7 @@
 
 #include "platform/stop_signals.h"
 #include "view/window_sizes.h"
+#include "tools/batch/candidates.h"
 #include "tools/batch/file_state.h"
 #include "tools/batch/runner.h"
 #include "view/offscreen_context.h"
@@ -40,8 +41,8 @@ void sighted(std::map<std::string, Pending>& pending, const std::string& path, b
 
 class Watch_Loop {
 public:
-    Watch_Loop(const Options& options, Outcomes& outcomes)
-        : options_(options), outcomes_(outcomes) {}
+    Watch_Loop(const Options& options, Outcomes& outcomes, Record_Keeper& records)
+        : options_(options), outcomes_(outcomes), records_(records) {}
 
     // Whether the entry is ready: no writer, or (where that cannot be told)
     // unchanged since its last sighting. A busy file is dropped: its
@@ -53,7 +54,8 @@ public:
         struct stat now {};
         if (p.stat_ok && stat(path.c_str(), &now) == 0 && same_content_stamp(now, p.seen))
             return true;
-        p.due = Clock::now() + kSettle;
+        p.due = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(options_.settle_seconds));
         p.stat_ok = stat(path.c_str(), &p.seen) == 0;
         return false;
     }
@@ -61,12 +63,25 @@ public:
     void take(const std::string& path, const Pending& p) {
         struct stat st;
         if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return;  // a FIFO is no scan
-        const Job job{path, output_path_for(path, options_.output_dir), p.named};
-        if (!p.event && !options_.overwrite && output_up_to_date(job.input, job.output)) {
-            // A listing again finds what the watch has done: no new outcome.
-            if (!outcomes_.known(job.input)) record(skipped_row(job), true);
+        Job job{path, output_path_for(path, options_.output_dir), p.named, {}, {}};
+        const Job_Judgement j = judge_job(job, options_, records_, now_ns());
+        if (j.verdict.action == Freshness::Clash) {
+            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), j.verdict.reason.c_str());
+            Report_Row row = unconverted_row(job.input, job.output, "failed", j.verdict.reason);
+            row.digest = j.digest;
+            row.reason = "clash";
+            record(row, false);
             return;
         }
+        if (!p.event && j.verdict.action != Freshness::Convert) {
+            // A listing again finds what the watch has done: no new outcome.
+            if (!outcomes_.known(job.input))
+                record(skipped_row(job, j.verdict.reason, j.digest), true);
+            return;
+        }
+        job.why = j.verdict.action == Freshness::Convert ? j.verdict.reason : "closed after writing";
+        // The settle test has just seen it unchanged where no lease could tell.
+        if (p.stat_ok) job.settled = File_Stamp::of(p.seen);
         const std::string owner = outcomes_.claimant(job.input, job.output);
         if (!owner.empty()) {
             const std::string why = collision_reason(job.output, owner);
@@ -79,14 +94,17 @@ public:
             std::filesystem::create_directories(options_.output_dir, ignored);
         }
         Progress progress(1, isatty(STDERR_FILENO) == 1);
-        const std::optional<Report_Row> row = convert_job(converter_, job, options_, progress);
+        const std::optional<Job_Outcome> outcome =
+            convert_job(converter_, job, options_, records_, progress, false);
         progress.close();
-        if (row) record(*row, true);
+        if (outcome) record(outcome->row, true);
     }
 
 private:
     void record(const Report_Row& row, bool owns_output) {
         outcomes_.record(row, owns_output);
+        const Status kept = records_.flush(false);
+        if (!kept) std::fprintf(stderr, "veltrim-batch: %s\n", kept.reason().c_str());
         if (options_.report.empty()) return;
         const Status written = write_report(options_.report, outcomes_.rows());
         if (!written)
@@ -95,6 +113,7 @@ private:
 
     const Options& options_;
     Outcomes& outcomes_;
+    Record_Keeper& records_;
     Model_Converter converter_;
 };
 
@@ -105,7 +124,7 @@ void print_notes(Folder_Watch& folders) {
 }
 
 Status watch_folders(const Options& options, Folder_Watch& folders,
-                     const std::vector<Job>& deferred, Outcomes& outcomes) {
+                     const std::vector<Job>& deferred, Outcomes& outcomes, Record_Keeper& records) {
     Offscreen_Context context(sizes::kViewWidth, sizes::kViewHeight);
     if (!context.status())
         return Status::failed("no offscreen OpenGL context: " + context.status().reason());
@@ -118,7 +137,7 @@ Status watch_folders(const Options& options, Folder_Watch& folders,
         sighted(pending, job.input, true);
         pending[job.input].named = job.named;
     }
-    Watch_Loop loop(options, outcomes);
+    Watch_Loop loop(options, outcomes, records);
     std::vector<Sighting> found;
     while (stop_signal() == 0) {
         int timeout_ms = 250;  // bounds the wait for a signal, and for a folder to come back

@@ -1,0 +1,146 @@
+#include "tools/batch/record_keeper.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "heightmap/image_writer.h"
+#include "platform/file_label.h"
+#include "platform/file_names.h"
+
+namespace {
+
+constexpr std::string_view kFirstLine = "veltrim records 1\n";
+
+std::optional<File_Stamp> stamp_of(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return std::nullopt;
+    return File_Stamp::of(st);
+}
+
+bool same_image(const File_Stamp& a, const File_Stamp& b) {
+    return a.inode == b.inode && a.size == b.size && a.mtime_ns == b.mtime_ns;
+}
+
+std::string read_whole(const std::string& path) {
+    std::string text;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return text;
+    char block[1 << 16];
+    for (ssize_t n; (n = read(fd, block, sizeof block)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        text.append(block, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return text;
+}
+
+}  // namespace
+
+std::string record_file_text(const Record_Entries& entries) {
+    std::string text(kFirstLine);
+    for (const auto& [name, entry] : entries)
+        text += "image " + escaped_path(name) + "\nimage-stamp " + stamp_text(entry.first) +
+                "\n" + record_text(entry.second);
+    return text;
+}
+
+Record_Entries parse_record_file(std::string_view text) {
+    Record_Entries entries;
+    if (text.substr(0, kFirstLine.size()) != kFirstLine) return entries;
+    text.remove_prefix(kFirstLine.size());
+    while (!text.empty()) {
+        // An entry runs from its "image" line to the next one.
+        std::size_t next = text.find("\nimage ");
+        next = next == std::string_view::npos ? text.size() : next + 1;
+        const std::string_view entry = text.substr(0, next);
+        text.remove_prefix(next);
+        const std::size_t first = entry.find('\n');
+        if (entry.substr(0, 6) != "image " || first == std::string_view::npos) continue;
+        const std::size_t second = entry.find('\n', first + 1);
+        if (second == std::string_view::npos) continue;
+        const std::string_view stamp_line = entry.substr(first + 1, second - first - 1);
+        const auto name = unescaped_path(entry.substr(6, first - 6));
+        const auto stamp = stamp_line.substr(0, 12) == "image-stamp "
+                               ? parse_stamp(stamp_line.substr(12))
+                               : std::nullopt;
+        const auto record = parse_record(entry.substr(second + 1));
+        if (name && stamp && record) entries[*name] = {*stamp, *record};
+    }
+    return entries;
+}
+
+Record_Keeper::Folder& Record_Keeper::folder_of(const std::string& dir) {
+    const auto [it, added] = folders_.try_emplace(dir);
+    if (added) it->second.entries = parse_record_file(read_whole(dir + "/" + kRecordFileName));
+    return it->second;
+}
+
+std::optional<Source_Record> Record_Keeper::record_of(const std::string& image) {
+    if (const std::optional<std::string> label = file_label(image.c_str(), kRecordLabel))
+        return parse_record(*label);
+    const std::optional<File_Stamp> now = stamp_of(image);
+    if (!now) return std::nullopt;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const Folder& folder = folder_of(platform::folder_of(image));
+    const auto it = folder.entries.find(platform::file_name_of(image));
+    if (it == folder.entries.end() || !same_image(it->second.first, *now)) return std::nullopt;
+    return it->second.second;
+}
+
+void Record_Keeper::keep_in_file(const std::string& image, const Source_Record& record) {
+    const std::optional<File_Stamp> now = stamp_of(image);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Folder& folder = folder_of(platform::folder_of(image));
+    const std::string name = platform::file_name_of(image);
+    if (now)
+        folder.entries[name] = {*now, record};
+    else
+        folder.entries.erase(name);
+    folder.dirty = true;
+    used_files_ = true;
+}
+
+void Record_Keeper::written(const std::string& image, const Source_Record& record,
+                            bool label_stored) {
+    if (!label_stored) {
+        keep_in_file(image, record);
+        return;
+    }
+    // An entry left from a time without attributes would be stale now.
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Folder& folder = folder_of(platform::folder_of(image));
+    if (folder.entries.erase(platform::file_name_of(image)) > 0) folder.dirty = true;
+}
+
+void Record_Keeper::renew(const std::string& image, const Source_Record& record) {
+    written(image, record, set_file_label(image.c_str(), kRecordLabel, record_text(record)));
+}
+
+Status Record_Keeper::write_folder(const std::string& dir, Folder& folder) {
+    folder.dirty = false;
+    folder.written = std::chrono::steady_clock::now();
+    const std::string path = dir + "/" + kRecordFileName;
+    if (folder.entries.empty() && access(path.c_str(), F_OK) != 0) return Status::ok();
+    const Status s = write_file_atomically(path.c_str(), record_file_text(folder.entries));
+    return s ? s : Status::failed("cannot write \"" + path + "\": " + s.reason());
+}
+
+Status Record_Keeper::flush(bool final) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    Status result;
+    for (auto& [dir, folder] : folders_) {
+        if (!folder.dirty || (!final && now - folder.written < std::chrono::seconds(1))) continue;
+        const Status s = write_folder(dir, folder);
+        if (!s && result) result = s;
+    }
+    return result;
+}
+
+bool Record_Keeper::used_record_files() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return used_files_;
+}
