@@ -141,6 +141,12 @@ Status take_over_owner_and_mode(int fd, const struct stat& old) {
     return Status::ok();
 }
 
+bool set_label(int fd, const File_Label& label) {
+    struct stat st;
+    return fstat(fd, &st) == 0 &&
+           set_file_label(fd, label.name, label.value(File_Stamp::of(st)));
+}
+
 Status fill_temporary(int fd, const Target& target, std::string_view bytes, File_Label* label) {
     if (target.exists) {
         const Status kept = take_over_owner_and_mode(fd, target.st);
@@ -148,7 +154,7 @@ Status fill_temporary(int fd, const Target& target, std::string_view bytes, File
     }
     const Status written = write_all(fd, bytes);
     if (!written) return written;
-    if (label) label->stored = set_file_label(fd, label->name, label->value);
+    if (label) label->stored = set_label(fd, *label);
     if (image_writer_testing::on_temporary_written) image_writer_testing::on_temporary_written();
     return flush(fd);
 }
@@ -198,7 +204,7 @@ Status rewrite_in_place(const Target& target, std::string_view bytes, File_Label
     if (result) result = write_all(fd, bytes);
     if (result && ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
         result = errno_status(errno);
-    if (result && label) label->stored = set_file_label(fd, label->name, label->value);
+    if (result && label) label->stored = set_label(fd, *label);
     if (result) result = flush(fd);
     if (close(fd) != 0 && result) result = errno_status(errno);
     return result;

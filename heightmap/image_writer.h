@@ -1,18 +1,22 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include <opencv2/core/mat.hpp>
 
+#include "platform/file_activity.h"
 #include "platform/status.h"
 
 // An extended attribute to give the written file (see platform/file_label.h).
-// It is set on the temporary file before the rename, so the file never
-// appears without it; `stored` says whether the file system took it.
+// It is set on the temporary file once it holds the bytes, before the
+// rename, so the file never appears without it. Its text is made then from
+// the file's stamp, whose inode, size and modification time the rename
+// keeps. `stored` says whether the file system took it.
 struct File_Label {
     const char* name = "";
-    std::string value;
+    std::function<std::string(const File_Stamp& written)> value;
     bool stored = false;
 };
 

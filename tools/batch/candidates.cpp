@@ -59,7 +59,7 @@ Job_Judgement judge_job(const Job& job, const Options& options, Record_Keeper& r
         j.digest = image.record->digest.hex();
     if (j.verdict.action == Freshness::Renew && read_now)
         records.renew(job.output, Source_Record{*read_now, scan.path, read_stamp, now,
-                                                options_text, kConversionVersion});
+                                                options_text, kConversionVersion, {}});
     return j;
 }
 

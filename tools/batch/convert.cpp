@@ -164,9 +164,10 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
         result.status = Status::failed("not written (--strict): it has warnings");
         return result;
     }
-    const Source_Record record{report.digest, platform::resolved_path(job.input), report.stamp, now_ns(),
-                               pixel_options_text(options), kConversionVersion};
-    File_Label label{kRecordLabel, record_text(record)};
+    Source_Record record{report.digest,   platform::resolved_path(job.input),
+                         report.stamp,    now_ns(),
+                         pixel_options_text(options), kConversionVersion, {}};
+    File_Label label = Record_Keeper::label_for(record);
     result.status = write_image_atomically(job.output.c_str(), view.image_header, &label);
     result.write_failed = !result.status;
     if (result.status) records.written(job.output, record, label.stored);

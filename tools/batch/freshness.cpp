@@ -15,11 +15,11 @@ std::int64_t changed_ns(const File_Stamp& s) { return std::max(s.mtime_ns, s.cti
 // change) against the image's. An image dated in the future proves nothing.
 Freshness_Verdict by_time(const Image_Facts& image, const Scan_Facts& scan, std::int64_t now_ns) {
     if (image.mtime_ns > now_ns + kClockSkewNs)
-        return verdict(Freshness::Convert, "no record, and the image is dated in the future", true);
+        return verdict(Freshness::Convert, "no record: the image is dated in the future", true);
     if (changed_ns(scan.stamp) > image.mtime_ns)
-        return verdict(Freshness::Convert, "no record, and the image is older than the scan",
+        return verdict(Freshness::Convert, "no record: the image is older than the scan",
                        true);
-    return verdict(Freshness::Skip, "no record, and the image is newer than the scan", true);
+    return verdict(Freshness::Skip, "no record: the image is newer than the scan", true);
 }
 
 }  // namespace
@@ -47,14 +47,15 @@ Freshness_Verdict judge_freshness(const Image_Facts& image, const Scan_Facts& sc
     }
     if (r.options != options)
         return verdict(Freshness::Convert,
-                       "the image was made with other options (" + r.options + ")");
+                       "the image was made with other options: " + r.options);
     if (r.conversion != kConversionVersion)
-        return verdict(Freshness::Convert, "the image was made by another conversion (" +
-                                               std::to_string(r.conversion) + ")");
+        return verdict(Freshness::Convert, "the image was made by conversion " +
+                                               std::to_string(r.conversion) + ", not " +
+                                               std::to_string(kConversionVersion));
     if (unchanged) return verdict(Freshness::Skip, "same scan, same options");
     // The record is made again so that the stamps settle the next run.
     if (r.path != scan.path)
-        return verdict(Freshness::Renew, "same content, moved from \"" + r.path + "\"");
-    if (r.stamp != scan.stamp) return verdict(Freshness::Renew, "same content, new times");
+        return verdict(Freshness::Renew, "same content moved from \"" + r.path + "\"");
+    if (r.stamp != scan.stamp) return verdict(Freshness::Renew, "same content; new times");
     return verdict(Freshness::Renew, "same scan, same options");
 }

@@ -19,10 +19,6 @@ std::optional<File_Stamp> stamp_of(const std::string& path) {
     return File_Stamp::of(st);
 }
 
-bool same_image(const File_Stamp& a, const File_Stamp& b) {
-    return a.inode == b.inode && a.size == b.size && a.mtime_ns == b.mtime_ns;
-}
-
 std::string read_whole(const std::string& path) {
     std::string text;
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -41,9 +37,8 @@ std::string read_whole(const std::string& path) {
 
 std::string record_file_text(const Record_Entries& entries) {
     std::string text(kFirstLine);
-    for (const auto& [name, entry] : entries)
-        text += "image " + escaped_path(name) + "\nimage-stamp " + stamp_text(entry.first) +
-                "\n" + record_text(entry.second);
+    for (const auto& [name, record] : entries)
+        text += "file " + escaped_path(name) + "\n" + record_text(record);
     return text;
 }
 
@@ -52,22 +47,16 @@ Record_Entries parse_record_file(std::string_view text) {
     if (text.substr(0, kFirstLine.size()) != kFirstLine) return entries;
     text.remove_prefix(kFirstLine.size());
     while (!text.empty()) {
-        // An entry runs from its "image" line to the next one.
-        std::size_t next = text.find("\nimage ");
+        // An entry runs from its "file" line to the next one.
+        std::size_t next = text.find("\nfile ");
         next = next == std::string_view::npos ? text.size() : next + 1;
         const std::string_view entry = text.substr(0, next);
         text.remove_prefix(next);
         const std::size_t first = entry.find('\n');
-        if (entry.substr(0, 6) != "image " || first == std::string_view::npos) continue;
-        const std::size_t second = entry.find('\n', first + 1);
-        if (second == std::string_view::npos) continue;
-        const std::string_view stamp_line = entry.substr(first + 1, second - first - 1);
-        const auto name = unescaped_path(entry.substr(6, first - 6));
-        const auto stamp = stamp_line.substr(0, 12) == "image-stamp "
-                               ? parse_stamp(stamp_line.substr(12))
-                               : std::nullopt;
-        const auto record = parse_record(entry.substr(second + 1));
-        if (name && stamp && record) entries[*name] = {*stamp, *record};
+        if (entry.substr(0, 5) != "file " || first == std::string_view::npos) continue;
+        const auto name = unescaped_path(entry.substr(5, first - 5));
+        const auto record = parse_record(entry.substr(first + 1));
+        if (name && record) entries[*name] = *record;
     }
     return entries;
 }
@@ -79,43 +68,47 @@ Record_Keeper::Folder& Record_Keeper::folder_of(const std::string& dir) {
 }
 
 std::optional<Source_Record> Record_Keeper::record_of(const std::string& image) {
-    if (const std::optional<std::string> label = file_label(image.c_str(), kRecordLabel))
-        return parse_record(*label);
     const std::optional<File_Stamp> now = stamp_of(image);
     if (!now) return std::nullopt;
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const Folder& folder = folder_of(platform::folder_of(image));
-    const auto it = folder.entries.find(platform::file_name_of(image));
-    if (it == folder.entries.end() || !same_image(it->second.first, *now)) return std::nullopt;
-    return it->second.second;
+    std::optional<Source_Record> found;
+    if (const std::optional<std::string> label = file_label(image.c_str(), kRecordLabel)) {
+        found = parse_record(*label);
+    } else {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const Folder& folder = folder_of(platform::folder_of(image));
+        const auto it = folder.entries.find(platform::file_name_of(image));
+        if (it != folder.entries.end()) found = it->second;
+    }
+    if (found && !describes_image(*found, *now)) found.reset();
+    return found;
 }
 
-void Record_Keeper::keep_in_file(const std::string& image, const Source_Record& record) {
-    const std::optional<File_Stamp> now = stamp_of(image);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    Folder& folder = folder_of(platform::folder_of(image));
-    const std::string name = platform::file_name_of(image);
-    if (now)
-        folder.entries[name] = {*now, record};
-    else
-        folder.entries.erase(name);
-    folder.dirty = true;
-    used_files_ = true;
+File_Label Record_Keeper::label_for(Source_Record& record) {
+    return File_Label{kRecordLabel, [&record](const File_Stamp& written) {
+                          record.image = written;
+                          return record_text(record);
+                      }};
 }
 
 void Record_Keeper::written(const std::string& image, const Source_Record& record,
                             bool label_stored) {
-    if (!label_stored) {
-        keep_in_file(image, record);
-        return;
-    }
-    // An entry left from a time without attributes would be stale now.
     const std::lock_guard<std::mutex> lock(mutex_);
     Folder& folder = folder_of(platform::folder_of(image));
-    if (folder.entries.erase(platform::file_name_of(image)) > 0) folder.dirty = true;
+    const std::string name = platform::file_name_of(image);
+    if (label_stored) {
+        // An entry left from a time without attributes would be stale now.
+        if (folder.entries.erase(name) > 0) folder.dirty = true;
+        return;
+    }
+    folder.entries[name] = record;
+    folder.dirty = true;
+    used_files_ = true;
 }
 
-void Record_Keeper::renew(const std::string& image, const Source_Record& record) {
+void Record_Keeper::renew(const std::string& image, Source_Record record) {
+    const std::optional<File_Stamp> now = stamp_of(image);
+    if (!now) return;
+    record.image = *now;
     written(image, record, set_file_label(image.c_str(), kRecordLabel, record_text(record)));
 }
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
+#include "heightmap/image_writer.h"
 #include "platform/status.h"
 #include "tools/batch/source_record.h"
 
@@ -15,26 +15,29 @@
 // (kRecordLabel), set on the temporary before the rename, so the image and
 // its record appear together. On a file system without such attributes
 // (SMB and NFS shares, vfat sticks) in its folder's record file instead,
-// written by the same safe writer. An entry there names the image as it was
-// written (inode, size, modification time): an image replaced since by
-// other means has no record, rather than a wrong one.
+// written by the same safe writer. Either way the record names the image
+// as it was written, so an image changed since by other means has no
+// record rather than a wrong one.
 constexpr const char* kRecordFileName = ".veltrim-records";
 
-// A record file's entries by image file name: the image as written (its
-// device and change time are not compared) and its record.
-using Record_Entries = std::map<std::string, std::pair<File_Stamp, Source_Record>>;
+// A record file's entries, by image file name.
+using Record_Entries = std::map<std::string, Source_Record>;
 
 class Record_Keeper {
 public:
-    // The image's record, or nothing when it has none.
+    // The image's record, or nothing when it has none that still describes it.
     std::optional<Source_Record> record_of(const std::string& image);
 
-    // After image was written with its record offered as an attribute;
-    // label_stored tells whether the file system took it.
+    // The label that carries record to the image being written; its text
+    // takes the image's stamp then.
+    static File_Label label_for(Source_Record& record);
+
+    // After image was written with label_for(record): the record goes to
+    // the folder's record file where the label was not stored.
     void written(const std::string& image, const Source_Record& record, bool label_stored);
 
     // The record made again for an image that stays as it is.
-    void renew(const std::string& image, const Source_Record& record);
+    void renew(const std::string& image, Source_Record record);
 
     // Writes the record files changed since they were last written: with
     // `final`, now; otherwise only those not written in the last second, so
@@ -52,7 +55,6 @@ private:
     };
 
     Folder& folder_of(const std::string& dir);
-    void keep_in_file(const std::string& image, const Source_Record& record);
     Status write_folder(const std::string& dir, Folder& folder);
 
     std::mutex mutex_;

@@ -108,34 +108,43 @@ std::string record_text(const Source_Record& r) {
     return std::string(kFirstLine) + "\ndigest xxh3-128:" + r.digest.hex() +
            "\npath " + escaped_path(r.path) + "\nscan " + stamp_text(r.stamp) +
            "\nrecorded " + std::to_string(r.recorded_ns) + "\noptions " + r.options +
-           "\nconversion " + std::to_string(r.conversion) + "\n";
+           "\nconversion " + std::to_string(r.conversion) + "\nimage " + stamp_text(r.image) +
+           "\n";
 }
 
 std::optional<Source_Record> parse_record(std::string_view text) {
     if (text.substr(0, kFirstLine.size() + 1) != std::string(kFirstLine) + "\n")
         return std::nullopt;
     const auto fields = fields_of(text.substr(kFirstLine.size() + 1));
-    if (!fields || fields->size() != 6) return std::nullopt;
+    if (!fields || fields->size() != 7) return std::nullopt;
     auto field = [&](const char* key) -> const std::string* {
         const auto it = fields->find(key);
         return it == fields->end() ? nullptr : &it->second;
     };
     const std::string *digest = field("digest"), *path = field("path"), *scan = field("scan"),
                       *recorded = field("recorded"), *options = field("options"),
-                      *conversion = field("conversion");
-    if (!digest || !path || !scan || !recorded || !options || !conversion) return std::nullopt;
+                      *conversion = field("conversion"), *image = field("image");
+    if (!digest || !path || !scan || !recorded || !options || !conversion || !image)
+        return std::nullopt;
     Source_Record r;
     const std::string_view kind = "xxh3-128:";
     if (digest->compare(0, kind.size(), kind) != 0) return std::nullopt;
     const auto d = Content_Digest::from_hex(std::string_view(*digest).substr(kind.size()));
     const auto p = unescaped_path(*path);
     const auto s = parse_stamp(*scan);
-    if (!d || !p || !s || !parse_number(*recorded, r.recorded_ns) ||
+    const auto written = parse_stamp(*image);
+    if (!d || !p || !s || !written || !parse_number(*recorded, r.recorded_ns) ||
         !parse_number(*conversion, r.conversion))
         return std::nullopt;
     r.digest = *d;
     r.path = *p;
     r.stamp = *s;
     r.options = *options;
+    r.image = *written;
     return r;
+}
+
+bool describes_image(const Source_Record& record, const File_Stamp& image) {
+    return record.image.inode == image.inode && record.image.size == image.size &&
+           record.image.mtime_ns == image.mtime_ns;
 }

@@ -28,7 +28,15 @@ struct Source_Record {
     std::int64_t recorded_ns = 0;  // when the record was made, this machine's clock
     std::string options;          // the pixel-changing options, see options_text
     int conversion = kConversionVersion;
+    // The image as written: one changed since by other means (rewritten in
+    // place, copied) no longer has this record.
+    File_Stamp image;
 };
+
+// Whether image is still the file its record describes: the same inode,
+// size and modification time (a rename and the record itself change only
+// its status-change time).
+bool describes_image(const Source_Record& record, const File_Stamp& image);
 
 // The record as lines of "key value" text, the form both the attribute and
 // the record file hold (see docs/BATCH.md).

@@ -64,6 +64,13 @@ public:
         struct stat st;
         if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return;  // a FIFO is no scan
         Job job{path, output_path_for(path, options_.output_dir), p.named, {}, {}};
+        const std::string owner = outcomes_.claimant(job.input, job.output);
+        if (!owner.empty()) {
+            const std::string why = collision_reason(job.output, owner);
+            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), why.c_str());
+            record(unconverted_row(job.input, job.output, "failed", why), false);
+            return;
+        }
         const Job_Judgement j = judge_job(job, options_, records_, now_ns());
         if (j.verdict.action == Freshness::Clash) {
             std::fprintf(stderr, "%s: %s\n", job.input.c_str(), j.verdict.reason.c_str());
@@ -82,13 +89,6 @@ public:
         job.why = j.verdict.action == Freshness::Convert ? j.verdict.reason : "closed after writing";
         // The settle test has just seen it unchanged where no lease could tell.
         if (p.stat_ok) job.settled = File_Stamp::of(p.seen);
-        const std::string owner = outcomes_.claimant(job.input, job.output);
-        if (!owner.empty()) {
-            const std::string why = collision_reason(job.output, owner);
-            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), why.c_str());
-            record(unconverted_row(job.input, job.output, "failed", why), false);
-            return;
-        }
         if (!options_.output_dir.empty()) {  // made again if it was removed
             std::error_code ignored;
             std::filesystem::create_directories(options_.output_dir, ignored);
