@@ -1,0 +1,37 @@
+// veltrim-batch against the limits of the machine it runs on: a file size
+// limit. Each fails the files it touches, with a reason, and the
+// run goes on to its summary and report.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "batch/batch_run.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+using Batch_Limits = Batch_Test;
+
+// ulimit -f between the report's size and an image's (55,078 bytes).
+TEST_F(Batch_Limits, AFileSizeLimitFailsEachImageAndTheRunGoesOn) {
+    make_dirs({"in", "out"});
+    put(dir_.file("in/a.stl"), insole_bytes(2000, 1));
+    put(dir_.file("in/b.stl"), insole_bytes(2000, 2));
+    const std::string csv = dir_.file("report.csv");
+    const Batch_Run r = run_batch(
+        {"-j", "1", "--report", csv, "-o", dir_.file("out"), dir_.file("in")}, nullptr, 60, 20000);
+    EXPECT_EQ(r.status, 1) << r.err;
+    for (const char* name : {"a", "b"})
+        EXPECT_EQ(r.lines_with(std::string(name) + ".stl: cannot write \"" + dir_.file("out/") +
+                               name + ".bmp\": File too large"),
+                  1)
+            << r.err;
+    EXPECT_EQ(r.lines_with("converted 0, skipped 0, failed 2 in "), 1) << r.err;
+    EXPECT_EQ(files_in(dir_.file("out")), Names{}) << "no image, no temporary";
+    const std::string report = slurp(csv);
+    EXPECT_EQ(count_lines_with(report, ",failed,"), 2) << report;
+    EXPECT_EQ(count_lines_with(report, "File too large"), 2) << report;
+}
+
+}  // namespace
