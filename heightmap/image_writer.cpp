@@ -13,6 +13,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "heightmap/temporaries.h"
 #include "platform/stop_signals.h"
 
 namespace {
@@ -157,9 +158,8 @@ bool refused_by_folder(int error) { return error == EACCES || error == EPERM; }
 // a new name, or would not let the earlier file be replaced.
 Status replace_by_rename(const Target& target, std::string_view bytes, bool& folder_refused) {
     static std::atomic<unsigned> counter{0};
-    const std::string prefix = folder_of(target.name) + "/.veltrim-" + std::to_string(getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temp = prefix + "-" + std::to_string(counter++) + ".tmp";
+        const std::string temp = temporary_name(folder_of(target.name), getpid(), counter++);
         const Pending_Temporary pending(temp);
         if (!pending.registered()) return errno_status(ENAMETOOLONG);
         const int fd = image_writer_testing::create_temporary(temp.c_str());

@@ -1,12 +1,13 @@
-// veltrim-batch against the limits of the machine it runs on: a file size
-// limit. Each fails the files it touches, with a reason, and the
-// run goes on to its summary and report.
+// veltrim-batch against what the machine leaves it: a file size limit,
+// temporaries left by runs that were killed. A limit fails the files it
+// touches, with a reason, and the run goes on to its summary and report.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "heightmap/temporaries.h"
 
 namespace {
 
@@ -32,6 +33,26 @@ TEST_F(Batch_Limits, AFileSizeLimitFailsEachImageAndTheRunGoesOn) {
     const std::string report = slurp(csv);
     EXPECT_EQ(count_lines_with(report, ",failed,"), 2) << report;
     EXPECT_EQ(count_lines_with(report, "File too large"), 2) << report;
+}
+
+TEST_F(Batch_Limits, ARunClearsItsFoldersOfTemporariesLeftByEndedRuns) {
+    make_dirs({"out"});
+    const pid_t ended = fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0) _exit(0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);  // reaped: no process has its id now
+    const std::string left = temporary_name(dir_.file("out"), ended, 0),
+                      live = temporary_name(dir_.file("out"), getpid(), 0);
+    put(left, "an image half written when its run was killed");
+    put(live, "an image this process is writing");
+    put(dir_.file("m.stl"), insole_bytes(2000, 1));
+    const Batch_Run r = run_batch({"-o", dir_.file("out"), dir_.file("m.stl")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lines_with("veltrim-batch: removed 1 temporary file left by ended runs"), 1)
+        << r.err;
+    EXPECT_FALSE(exists(left));
+    EXPECT_TRUE(exists(live));
+    EXPECT_TRUE(exists(dir_.file("out/m.bmp")));
 }
 
 }  // namespace

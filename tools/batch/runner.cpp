@@ -15,6 +15,7 @@
 #include "platform/stop_signals.h"
 #include "view/window_sizes.h"
 #include "tools/batch/file_state.h"
+#include "tools/batch/stale_temporaries.h"
 #include "view/offscreen_context.h"
 
 namespace {
@@ -192,6 +193,9 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
     }
 
     const Job_List list = gather_jobs(options.inputs, options.recursive, options.output_dir);
+    if (const std::size_t removed = remove_stale_temporaries_of_run(options, list.jobs))
+        std::fprintf(stderr, "veltrim-batch: removed %zu temporary file%s left by ended runs\n",
+                     removed, removed == 1 ? "" : "s");
     for (const std::vector<Job_Failure>* failures : {&list.failures, &list.collisions})
         for (const Job_Failure& f : *failures) {
             const std::string why =
