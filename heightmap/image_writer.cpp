@@ -224,3 +224,10 @@ Status write_image_atomically(const char* path, const cv::Mat& image) {
     return write_file_atomically(
         path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
+
+Status resolve_written_file(const char* path, std::string& file) {
+    Target target;
+    const Status result = resolve(path, target);
+    if (result) file = target.name;
+    return result;
+}

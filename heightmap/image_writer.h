@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include <opencv2/core/mat.hpp>
@@ -20,6 +21,11 @@ Status write_file_atomically(const char* path, std::string_view bytes);
 // image encoded in the format the extension of path names, then written
 // as above; an encoder failure touches no file.
 Status write_image_atomically(const char* path, const cv::Mat& image);
+
+// The file write_file_atomically(path, ...) would write, in file: path
+// with its links followed, a dangling link's target included. Fails as
+// that write would for a folder, a link loop or a link it may not follow.
+Status resolve_written_file(const char* path, std::string& file);
 
 namespace image_writer_testing {
 // Called once the temporary file holds the bytes, before it is renamed.

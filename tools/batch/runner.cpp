@@ -182,13 +182,14 @@ std::optional<Report_Row> convert_job(Model_Converter& converter, const Job& job
 
 bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>* deferred) {
     const auto start = std::chrono::steady_clock::now();
+    std::string no_folder;  // why every model fails, when the output folder cannot be made
     if (!options.output_dir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(options.output_dir, ec);
         if (ec || !std::filesystem::is_directory(options.output_dir)) {
-            std::fprintf(stderr, "veltrim-batch: cannot create the output folder \"%s\": %s\n",
-                         options.output_dir.c_str(), ec ? ec.message().c_str() : "not a folder");
-            return false;
+            no_folder = "cannot create the output folder \"" + options.output_dir +
+                        "\": " + (ec ? ec.message() : "not a folder");
+            std::fprintf(stderr, "veltrim-batch: %s\n", no_folder.c_str());
         }
     }
 
@@ -203,7 +204,14 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
             std::fprintf(stderr, "%s: %s\n", f.input.c_str(), why.c_str());
             outcomes.record(unconverted_row(f.input, f.output, "failed", why), false);
         }
-    const std::vector<Job> todo = jobs_to_convert(options, list, outcomes, deferred);
+    std::vector<Job> todo;
+    if (no_folder.empty())
+        todo = jobs_to_convert(options, list, outcomes, deferred);
+    else
+        for (const Job& job : list.jobs) {
+            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), no_folder.c_str());
+            outcomes.record(unconverted_row(job.input, job.output, "failed", no_folder), true);
+        }
 
     Progress progress(todo.size(), isatty(STDERR_FILENO) == 1);
     Run run{todo, options, progress};
@@ -240,5 +248,5 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, std::vector<Job>
     std::fprintf(stderr, "\n");
     if (stop_signal() != 0)
         std::fprintf(stderr, "interrupted: %zu not converted\n", todo.size() - taken);
-    return true;
+    return no_folder.empty();
 }
