@@ -13,6 +13,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "heightmap/temporaries.h"
 #include "platform/file_label.h"
 #include "platform/stop_signals.h"
 
@@ -166,9 +167,8 @@ bool refused_by_folder(int error) { return error == EACCES || error == EPERM; }
 Status replace_by_rename(const Target& target, std::string_view bytes, File_Label* label,
                          bool& folder_refused) {
     static std::atomic<unsigned> counter{0};
-    const std::string prefix = folder_of(target.name) + "/.veltrim-" + std::to_string(getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temp = prefix + "-" + std::to_string(counter++) + ".tmp";
+        const std::string temp = temporary_name(folder_of(target.name), getpid(), counter++);
         const Pending_Temporary pending(temp);
         if (!pending.registered()) return errno_status(ENAMETOOLONG);
         const int fd = image_writer_testing::create_temporary(temp.c_str());
@@ -236,4 +236,11 @@ Status write_image_atomically(const char* path, const cv::Mat& image, File_Label
     if (!encoded) return encoded;
     return write_file_atomically(
         path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), label);
+}
+
+Status resolve_written_file(const char* path, std::string& file) {
+    Target target;
+    const Status result = resolve(path, target);
+    if (result) file = target.name;
+    return result;
 }

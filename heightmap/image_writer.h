@@ -37,6 +37,11 @@ Status write_file_atomically(const char* path, std::string_view bytes,
 Status write_image_atomically(const char* path, const cv::Mat& image,
                               File_Label* label = nullptr);
 
+// The file write_file_atomically(path, ...) would write, in file: path
+// with its links followed, a dangling link's target included. Fails as
+// that write would for a folder, a link loop or a link it may not follow.
+Status resolve_written_file(const char* path, std::string& file);
+
 namespace image_writer_testing {
 // Called once the temporary file holds the bytes, before it is renamed.
 extern void (*on_temporary_written)();

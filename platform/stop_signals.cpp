@@ -53,6 +53,10 @@ extern "C" void on_stop(int sig) {
 
 void install_handlers() {
     std::call_once(installed, [] {
+        // Past a file size limit (ulimit -f, LimitFSIZE=) the write fails
+        // with EFBIG instead, so that file fails with its reason, its
+        // temporary goes and the run goes on.
+        std::signal(SIGXFSZ, SIG_IGN);
         std::vector<const char*> names;
         for (int sig : kStopSignals) {
             struct sigaction now {};

@@ -13,6 +13,10 @@
 // (stop_signal()), the files in hand finish, and any second stop signal
 // ends the process at once as above. A signal that was ignored when the
 // handlers went in (nohup) stays ignored.
+//
+// SIGXFSZ is ignored from the first use of anything here (every temporary
+// is a Pending_Temporary): a write past the file size limit fails with
+// EFBIG ("File too large") instead of ending the process silently.
 
 // Switches to "the first stop signal asks, the second ends".
 void finish_work_on_stop();

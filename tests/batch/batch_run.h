@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,11 +43,12 @@ inline void put(const std::string& path, const std::string& bytes) {
 
 // Starts the built veltrim-batch with DISPLAY unset (or set to `display`),
 // its output and error going to the files named, ended by SIGALRM after
-// `seconds` if not 0. The environment is made before fork: the GL driver
-// has threads, so the child only execs.
+// `seconds` if not 0, and files limited to `file_size_limit` bytes as
+// ulimit -f does. The environment is made before fork: the GL driver has
+// threads, so the child only execs.
 inline pid_t start_batch(std::vector<std::string> args, const std::string& out_path,
                          const std::string& err_path, const char* display = nullptr,
-                         unsigned seconds = 0) {
+                         unsigned seconds = 0, rlim_t file_size_limit = RLIM_INFINITY) {
     args.insert(args.begin(), VELTRIM_BATCH);
     std::string display_entry = std::string("DISPLAY=") + (display ? display : "");
     std::vector<char*> argv, envp;
@@ -62,6 +64,8 @@ inline pid_t start_batch(std::vector<std::string> args, const std::string& out_p
         dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         alarm(seconds);  // kept across execve
+        const rlimit limit{file_size_limit, file_size_limit};
+        setrlimit(RLIMIT_FSIZE, &limit);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -83,10 +87,11 @@ struct Batch_Run {
 };
 
 inline Batch_Run run_batch(const std::vector<std::string>& args, const char* display = nullptr,
-                           unsigned seconds = 0) {
+                           unsigned seconds = 0, rlim_t file_size_limit = RLIM_INFINITY) {
     Temp_Dir logs;
     Batch_Run r;
-    r.status = wait_for(start_batch(args, logs.file("out"), logs.file("err"), display, seconds));
+    r.status = wait_for(
+        start_batch(args, logs.file("out"), logs.file("err"), display, seconds, file_size_limit));
     r.out = slurp(logs.file("out"));
     r.err = slurp(logs.file("err"));
     return r;

@@ -228,12 +228,18 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
     put(m, insole_bytes(2000, 1));
     for (const char* f : {"in", "in/sub", "out"}) ASSERT_EQ(mkdir(d.file(f).c_str(), 0755), 0);
     ASSERT_EQ(link(m.c_str(), d.file("h.csv").c_str()), 0);
+    // Links judged by their targets, written or not yet.
+    ASSERT_EQ(symlink("out/m.bmp", d.file("r1.csv").c_str()), 0);
+    ASSERT_EQ(symlink("in/new.stl", d.file("r2.csv").c_str()), 0);
     const Names before = files_in(d.path());
     for (const auto& [report, rest, why] : std::vector<std::tuple<std::string, Names, std::string>>{
              {"./m.bmp", {m}, "it is the output of \"" + m + "\""},
              {"h.csv", {m}, "it is the input \"" + m + "\""},
              {"new.STL", {m}, "it is named like a scan (*.stl)"},
              {"none/r.csv", {m}, "its folder does not exist"},
+             {"r1.csv", {"-o", out, m}, "it is the output of \"" + m + "\""},
+             {"r2.csv", {m}, "it is named like a scan (*.stl)"},
+             {"in", {m}, "it is a folder"},
              {"out/r.bmp", {"--watch", "-o", out, in}, into + out + "\""},
              {"in/sub/r.bmp", {"--watch", "-r", in}, into + in + "\""}}) {
         Names args = {"--report", d.file(report)};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "heightmap/image_writer.h"
+#include "heightmap/temporaries.h"
 #include "platform/stop_signals.h"
 #include "support/temp_dir.h"
 
@@ -201,7 +203,7 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
     } cases[] = {
         {"a write that breaks off midway, as on a full disk",
          [] {
-             signal(SIGXFSZ, SIG_IGN);
+             // No SIGXFSZ handling here: the writer must survive the limit itself.
              rlimit limit{20000, 20000};  // the 55 KB image breaks off
              setrlimit(RLIMIT_FSIZE, &limit);
          },
@@ -234,6 +236,49 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
         EXPECT_EQ(read_all(dir.file("scan.bmp")), c.caught ? fresh_bytes(9) : before);
         EXPECT_EQ(dir.count_entries(), 1);
     }
+}
+
+// The names the writer gives its temporaries, and which of them a later
+// run may clear: only this host's, only once their process has ended.
+TEST(Temporaries, OnlyThoseOfEndedProcessesOfThisHostAreRemoved) {
+    Temp_Dir dir;
+    static std::string created;
+    static int (*const real_create)(const char*) = image_writer_testing::create_temporary;
+    image_writer_testing::create_temporary = [](const char* name) {
+        created = name;
+        return real_create(name);
+    };
+    ASSERT_TRUE(write(dir.file("scan.bmp"), 1));
+    image_writer_testing::create_temporary = real_create;
+    const std::string own_prefix =
+        dir.file(".veltrim-" + host_name_for_files() + "-" + std::to_string(getpid()) + "-");
+    EXPECT_EQ(created.rfind(own_prefix, 0), 0u) << created;
+    EXPECT_EQ(created.substr(created.size() - 4), ".tmp") << created;
+
+    const pid_t ended = fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0) _exit(0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);  // reaped: no process has its id now
+    const std::string id = std::to_string(ended);
+    const std::vector<std::string> gone = {temporary_name(dir.path(), ended, 0),
+                                           temporary_name(dir.path(), ended, 17)};
+    const std::vector<std::string> kept = {
+        temporary_name(dir.path(), getpid(), 0),
+        dir.file(".veltrim-" + host_name_for_files() + "x-" + id + "-0.tmp"),  // another host
+        dir.file(".veltrim-" + id + "-0.tmp"),  // the older name tells no host
+        dir.file(".veltrim-" + host_name_for_files() + "-" + id + "-0.bmp"), dir.file("scan.bmp")};
+    for (const std::string& name : gone) std::ofstream(name) << "half an image";
+    for (const std::string& name : kept) std::ofstream(name, std::ios::app) << "x";
+    const std::string folder = temporary_name(dir.path(), ended, 1);
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);  // not the writer's: it makes only files
+
+    EXPECT_EQ(remove_stale_temporaries(dir.path()), gone.size());
+    for (const std::string& name : gone) EXPECT_FALSE(std::filesystem::exists(name)) << name;
+    for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(name)) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(remove_stale_temporaries(dir.file("missing")), 0u);
+    for (char c : host_name_for_files())
+        EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-') << c;
 }
 
 // nohup's SIGHUP stays ignored, and the watch's line does not offer it.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "heightmap/image_writer.h"
 #include "platform/file_names.h"
 #include "tools/batch/jobs.h"
 
@@ -27,8 +28,14 @@ bool lies_in(const fs::path& file, const std::string& folder, bool deep) {
 }  // namespace
 
 Status check_report_path(const Options& options) {
-    const fs::path report(options.report);
     std::error_code ec;
+    if (fs::is_directory(options.report, ec)) return Status::failed("it is a folder");
+    // Judged by the file the report would replace: a link's target, even
+    // one not written yet (an output to come), and by that target's name.
+    std::string file;
+    const Status resolved = resolve_written_file(options.report.c_str(), file);
+    if (!resolved) return resolved;
+    const fs::path report(file);
     if (!fs::is_directory(report.has_parent_path() ? report.parent_path() : ".", ec))
         return Status::failed("its folder does not exist");
     if (platform::is_stl_name(report)) return Status::failed("it is named like a scan (*.stl)");

@@ -15,6 +15,7 @@
 #include "platform/stop_signals.h"
 #include "view/window_sizes.h"
 #include "tools/batch/candidates.h"
+#include "tools/batch/stale_temporaries.h"
 #include "view/offscreen_context.h"
 
 namespace {
@@ -256,17 +257,21 @@ std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& jo
 bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& records,
                     std::vector<Job>* deferred) {
     const auto start = std::chrono::steady_clock::now();
+    std::string no_folder;  // why every model fails, when the output folder cannot be made
     if (!options.output_dir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(options.output_dir, ec);
         if (ec || !std::filesystem::is_directory(options.output_dir)) {
-            std::fprintf(stderr, "veltrim-batch: cannot create the output folder \"%s\": %s\n",
-                         options.output_dir.c_str(), ec ? ec.message().c_str() : "not a folder");
-            return false;
+            no_folder = "cannot create the output folder \"" + options.output_dir +
+                        "\": " + (ec ? ec.message() : "not a folder");
+            std::fprintf(stderr, "veltrim-batch: %s\n", no_folder.c_str());
         }
     }
 
     const Job_List list = gather_jobs(options.inputs, options.recursive, options.output_dir);
+    if (const std::size_t removed = remove_stale_temporaries_of_run(options, list.jobs))
+        std::fprintf(stderr, "veltrim-batch: removed %zu temporary file%s left by ended runs\n",
+                     removed, removed == 1 ? "" : "s");
     for (const std::vector<Job_Failure>* failures : {&list.failures, &list.collisions})
         for (const Job_Failure& f : *failures) {
             const std::string why =
@@ -274,7 +279,14 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& r
             std::fprintf(stderr, "%s: %s\n", f.input.c_str(), why.c_str());
             outcomes.record(unconverted_row(f.input, f.output, "failed", why), false);
         }
-    const std::vector<Job> todo = jobs_to_convert(options, list, outcomes, records, deferred);
+    std::vector<Job> todo;
+    if (no_folder.empty())
+        todo = jobs_to_convert(options, list, outcomes, records, deferred);
+    else
+        for (const Job& job : list.jobs) {
+            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), no_folder.c_str());
+            outcomes.record(unconverted_row(job.input, job.output, "failed", no_folder), true);
+        }
 
     Progress progress(todo.size(), isatty(STDERR_FILENO) == 1);
     Run run{todo, options, progress, records, deferred != nullptr};
@@ -317,5 +329,5 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& r
     std::fprintf(stderr, "\n");
     if (stop_signal() != 0)
         std::fprintf(stderr, "interrupted: %zu not converted\n", todo.size() - taken);
-    return true;
+    return no_folder.empty();
 }

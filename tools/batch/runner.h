@@ -45,6 +45,7 @@ Report_Row skipped_row(const Job& job, const std::string& reason, const std::str
 // Every input of the command line, converted with options.jobs workers,
 // each outcome recorded. A file still open for writing fails, or with
 // `deferred` is put there for the watch to convert once its writer is done.
-// Returns false only when the output folder cannot be made.
+// Returns false only when the output folder cannot be made: every model
+// then fails with that reason, each with its row.
 bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& records,
                     std::vector<Job>* deferred);
