@@ -144,8 +144,7 @@ Status take_over_owner_and_mode(int fd, const struct stat& old) {
 
 bool set_label(int fd, const File_Label& label) {
     struct stat st;
-    return fstat(fd, &st) == 0 &&
-           set_file_label(fd, label.name, label.value(File_Stamp::of(st)));
+    return fstat(fd, &st) == 0 && set_file_label(fd, label.name, label.value(File_Stamp::of(st)));
 }
 
 Status fill_temporary(int fd, const Target& target, std::string_view bytes, File_Label* label) {

@@ -29,13 +29,11 @@ struct File_Label {
 // in a folder the process may not write to, is rewritten in place instead.
 // On failure the reason says why, and no temporary file is left behind; a
 // signal the process survives lets the write finish.
-Status write_file_atomically(const char* path, std::string_view bytes,
-                             File_Label* label = nullptr);
+Status write_file_atomically(const char* path, std::string_view bytes, File_Label* label = nullptr);
 
 // image encoded in the format the extension of path names, then written
 // as above; an encoder failure touches no file.
-Status write_image_atomically(const char* path, const cv::Mat& image,
-                              File_Label* label = nullptr);
+Status write_image_atomically(const char* path, const cv::Mat& image, File_Label* label = nullptr);
 
 // The file write_file_atomically(path, ...) would write, in file: path
 // with its links followed, a dangling link's target included. Fails as

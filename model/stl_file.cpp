@@ -113,7 +113,8 @@ Status read_stl_descriptor(int fd, const Read_Lease& lease, std::vector<Triangle
     report.read_error = read_error;
     report.digest = digest.digest();
     report.writer = lease.state();
-    report.changed_while_read = lease.broken() || fstat(fd, &st) != 0 || File_Stamp::of(st) != before;
+    report.changed_while_read =
+        lease.broken() || fstat(fd, &st) != 0 || File_Stamp::of(st) != before;
     report.stamp = File_Stamp::of(st);
     return Status::ok();
 }

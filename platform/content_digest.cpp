@@ -39,7 +39,9 @@ std::optional<Content_Digest> Content_Digest::from_hex(std::string_view text) {
     return d;
 }
 
-Digest_Stream::Digest_Stream() : state_(XXH3_createState()) { XXH3_128bits_reset(state_of(state_)); }
+Digest_Stream::Digest_Stream() : state_(XXH3_createState()) {
+    XXH3_128bits_reset(state_of(state_));
+}
 
 Digest_Stream::~Digest_Stream() { XXH3_freeState(state_of(state_)); }
 

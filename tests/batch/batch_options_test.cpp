@@ -141,10 +141,12 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
         in + "tall.stl," + out + "tall.bmp,converted," + n + ",binary," + len + "," +
             std::to_string(clipped) + ",no,yes," + std::to_string(clipped) +
             " pixels clipped at 255 \\(51 units or more above the plate\\); [0-9]+ pixels with "
-            "part of the model below the plate \\(hidden\\)" + made,
+            "part of the model below the plate \\(hidden\\)" +
+            made,
         in + "apart.stl," + out + "apart.bmp,converted," + std::to_string(2 * normal.size()) +
             ",binary,[^,]*,0,no,no,the capture holds no model pixel \\(the model lies outside "
-            "the capture window\\)" + made,
+            "the capture window\\)" +
+            made,
         in + "broken.stl," + out +
             "broken.bmp,failed,0,ascii,,,,,no facets: an ASCII STL without a readable facet" + made,
         in + "kept.stl," + out + "kept.bmp,skipped,,,,,,,\"\"\"" + out +

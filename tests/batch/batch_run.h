@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -43,12 +44,14 @@ inline void put(const std::string& path, const std::string& bytes) {
 
 // Starts the built veltrim-batch with DISPLAY unset (or set to `display`),
 // its output and error going to the files named, ended by SIGALRM after
-// `seconds` if not 0, and files limited to `file_size_limit` bytes as
-// ulimit -f does. The environment is made before fork: the GL driver has
-// threads, so the child only execs.
+// `seconds` if not 0, files limited to `file_size_limit` bytes as ulimit -f
+// does, and run as the user `uid` when it is not 0 (a service user that
+// owns none of the scans). The environment is made before fork: the GL
+// driver has threads, so the child only execs.
 inline pid_t start_batch(std::vector<std::string> args, const std::string& out_path,
                          const std::string& err_path, const char* display = nullptr,
-                         unsigned seconds = 0, rlim_t file_size_limit = RLIM_INFINITY) {
+                         unsigned seconds = 0, rlim_t file_size_limit = RLIM_INFINITY,
+                         uid_t uid = 0) {
     args.insert(args.begin(), VELTRIM_BATCH);
     std::string display_entry = std::string("DISPLAY=") + (display ? display : "");
     std::vector<char*> argv, envp;
@@ -66,6 +69,8 @@ inline pid_t start_batch(std::vector<std::string> args, const std::string& out_p
         alarm(seconds);  // kept across execve
         const rlimit limit{file_size_limit, file_size_limit};
         setrlimit(RLIMIT_FSIZE, &limit);
+        if (uid != 0 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0))
+            _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

@@ -54,8 +54,9 @@ TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
     const int held = open(dir_.file("in/held.stl").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_EQ(write(held, model.data(), half), static_cast<ssize_t>(half));
     start({"--watch", "--report", report, "-o", dir_.file("out"), dir_.file("in")});
-    EXPECT_EQ(count_lines_with(log(), "held.stl: still being written: another process has it "
-                                      "open for writing; converted once it is finished"),
+    EXPECT_EQ(count_lines_with(log(),
+                               "held.stl: still being written: another process has it "
+                               "open for writing; converted once it is finished"),
               1)
         << log();
     ASSERT_EQ(mkfifo(dir_.file("in/p.stl").c_str(), 0644), 0);

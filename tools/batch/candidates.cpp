@@ -19,8 +19,7 @@ std::optional<Content_Digest> digest_while_still(const std::string& path, File_S
     struct stat before, after;
     std::optional<Content_Digest> d;
     if (fstat(fd, &before) == 0 && S_ISREG(before.st_mode)) d = digest_of_descriptor(fd);
-    if (d && (fstat(fd, &after) != 0 || File_Stamp::of(after) != File_Stamp::of(before)))
-        d.reset();
+    if (d && (fstat(fd, &after) != 0 || File_Stamp::of(after) != File_Stamp::of(before))) d.reset();
     if (d) stamp = File_Stamp::of(after);
     close(fd);
     return d;
@@ -58,8 +57,10 @@ Job_Judgement judge_job(const Job& job, const Options& options, Record_Keeper& r
     else if (j.verdict.action == Freshness::Skip && image.record)
         j.digest = image.record->digest.hex();
     if (j.verdict.action == Freshness::Renew && read_now)
-        records.renew(job.output, Source_Record{*read_now, scan.path, read_stamp, now,
-                                                options_text, kConversionVersion, {}});
+        records.renew(
+            job.output,
+            Source_Record{
+                *read_now, scan.path, read_stamp, now, options_text, kConversionVersion, {}});
     return j;
 }
 

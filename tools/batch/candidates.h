@@ -17,9 +17,9 @@
 struct Job_Judgement {
     Freshness_Verdict verdict;
     std::string digest;  // the scan's, in hex, when it was read or its record settles it
-    std::optional<File_Stamp> scan;  // nothing when the scan cannot be examined
+    std::optional<File_Stamp> scan;   // nothing when the scan cannot be examined
     std::int64_t image_mtime_ns = 0;  // 0 when there is no image
-    bool needs_settle = false;       // no lease can be had on it
+    bool needs_settle = false;        // no lease can be had on it
 };
 
 // Judges job against its image's record, and renews that record when the

@@ -79,7 +79,8 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
     std::size_t head_len = 0;
     const Status peeked = peek(file.fd, st, head, head_len);
     // Without a lease, the settle wait's last look must still hold.
-    if (job.settled && lease.state() == Lease_State::Unknown && *job.settled != File_Stamp::of(st)) {
+    if (job.settled && lease.state() == Lease_State::Unknown &&
+        *job.settled != File_Stamp::of(st)) {
         result.being_written = true;
         result.status = Status::failed(kStillWritten + std::string("it changed after the settle "
                                                                    "wait"));
@@ -107,9 +108,8 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
     result.read = true;
     result.digest = report.digest;
     result.facets = triangles.size();
-    result.status = stl_check::check_after_reading(head, head_len,
-                                                   static_cast<std::uint64_t>(st.st_size),
-                                                   triangles.size());
+    result.status = stl_check::check_after_reading(
+        head, head_len, static_cast<std::uint64_t>(st.st_size), triangles.size());
     if (!result.status) return result;
 
     // Frames: the window writes on the tenth frame drawn at the top view
@@ -164,9 +164,13 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
         result.status = Status::failed("not written (--strict): it has warnings");
         return result;
     }
-    Source_Record record{report.digest,   platform::resolved_path(job.input),
-                         report.stamp,    now_ns(),
-                         pixel_options_text(options), kConversionVersion, {}};
+    Source_Record record{report.digest,
+                         platform::resolved_path(job.input),
+                         report.stamp,
+                         now_ns(),
+                         pixel_options_text(options),
+                         kConversionVersion,
+                         {}};
     File_Label label = Record_Keeper::label_for(record);
     result.status = write_image_atomically(job.output.c_str(), view.image_header, &label);
     result.write_failed = !result.status;

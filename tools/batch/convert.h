@@ -24,8 +24,8 @@ struct Conversion {
     const char* form = "";     // "binary" or "ascii" once the first bytes are known
     double real_length = 0.0;  // the "real length" line's value
     height_map::Quality quality;
-    bool held_back = false;     // strict: not written because of warnings
-    bool write_failed = false;  // status says why the image could not be written
+    bool held_back = false;      // strict: not written because of warnings
+    bool write_failed = false;   // status says why the image could not be written
     bool being_written = false;  // failed: a writer had the file, or it changed
     Content_Digest digest;       // of the bytes read, once read
 };

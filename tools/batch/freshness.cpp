@@ -17,16 +17,15 @@ Freshness_Verdict by_time(const Image_Facts& image, const Scan_Facts& scan, std:
     if (image.mtime_ns > now_ns + kClockSkewNs)
         return verdict(Freshness::Convert, "no record: the image is dated in the future", true);
     if (changed_ns(scan.stamp) > image.mtime_ns)
-        return verdict(Freshness::Convert, "no record: the image is older than the scan",
-                       true);
+        return verdict(Freshness::Convert, "no record: the image is older than the scan", true);
     return verdict(Freshness::Skip, "no record: the image is newer than the scan", true);
 }
 
 }  // namespace
 
-Freshness_Verdict judge_freshness(const Image_Facts& image, const Scan_Facts& scan,
-                                  const std::string& options, bool overwrite, std::int64_t now_ns,
-                                  const std::function<std::optional<Content_Digest>()>& digest_now) {
+Freshness_Verdict judge_freshness(
+    const Image_Facts& image, const Scan_Facts& scan, const std::string& options, bool overwrite,
+    std::int64_t now_ns, const std::function<std::optional<Content_Digest>()>& digest_now) {
     if (!image.exists) return verdict(Freshness::Convert, "no image yet");
     if (overwrite) return verdict(Freshness::Convert, kOverwriteReason);
     if (!image.record) return by_time(image, scan, now_ns);
@@ -46,8 +45,7 @@ Freshness_Verdict judge_freshness(const Image_Facts& image, const Scan_Facts& sc
         }
     }
     if (r.options != options)
-        return verdict(Freshness::Convert,
-                       "the image was made with other options: " + r.options);
+        return verdict(Freshness::Convert, "the image was made with other options: " + r.options);
     if (r.conversion != kConversionVersion)
         return verdict(Freshness::Convert, "the image was made by conversion " +
                                                std::to_string(r.conversion) + ", not " +

@@ -34,8 +34,8 @@ enum class Freshness {
 
 struct Freshness_Verdict {
     Freshness action = Freshness::Convert;
-    std::string reason;             // for the report; a clash's is its failure line
-    bool judged_by_time = false;    // the image has no record
+    std::string reason;           // for the report; a clash's is its failure line
+    bool judged_by_time = false;  // the image has no record
 };
 
 struct Image_Facts {

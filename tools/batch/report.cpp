@@ -25,7 +25,8 @@ bool starts_like_formula(const std::string& cell) {
 
 std::string csv_text(const std::vector<Report_Row>& rows) {
     std::string text =
-        "input,output,status,facets,form,real length,clipped pixels,cut,below plate,message,digest,reason\r\n";
+        "input,output,status,facets,form,real length,clipped pixels,cut,below "
+        "plate,message,digest,reason\r\n";
     for (const Report_Row& r : rows) {
         const std::string* cells[] = {&r.input,       &r.output,      &r.status,  &r.facets,
                                       &r.form,        &r.real_length, &r.clipped, &r.cut,

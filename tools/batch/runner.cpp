@@ -148,8 +148,8 @@ std::vector<Job> jobs_to_convert(const Options& options, const Job_List& list, O
                      "veltrim-batch: note: %zu image%s no record of the scan %s made from; "
                      "judged by %s times as before (an image older than its scan is made "
                      "again)\n",
-                     by_time, by_time == 1 ? " has" : "s have", by_time == 1 ? "it was" : "they were",
-                     by_time == 1 ? "its" : "their");
+                     by_time, by_time == 1 ? " has" : "s have",
+                     by_time == 1 ? "it was" : "they were", by_time == 1 ? "its" : "their");
     if (unwatched.empty()) return todo;
     std::fprintf(stderr, "waiting %g s for %zu file%s that no lease can watch to settle\n",
                  options.settle_seconds, unwatched.size(), unwatched.size() == 1 ? "" : "s");
@@ -215,8 +215,8 @@ std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& jo
     }
     if (c.being_written && defer_busy) {
         progress.finished(job.input, job.output, false);
-        progress.print(stderr, job.input + ": " + c.status.reason() +
-                                   "; converted once it is finished\n");
+        progress.print(stderr,
+                       job.input + ": " + c.status.reason() + "; converted once it is finished\n");
         return Job_Outcome{unconverted_row(job.input, job.output, "failed", c.status.reason()),
                            true};
     }

@@ -105,11 +105,10 @@ std::optional<File_Stamp> parse_stamp(std::string_view text) {
 }
 
 std::string record_text(const Source_Record& r) {
-    return std::string(kFirstLine) + "\ndigest xxh3-128:" + r.digest.hex() +
-           "\npath " + escaped_path(r.path) + "\nscan " + stamp_text(r.stamp) +
-           "\nrecorded " + std::to_string(r.recorded_ns) + "\noptions " + r.options +
-           "\nconversion " + std::to_string(r.conversion) + "\nimage " + stamp_text(r.image) +
-           "\n";
+    return std::string(kFirstLine) + "\ndigest xxh3-128:" + r.digest.hex() + "\npath " +
+           escaped_path(r.path) + "\nscan " + stamp_text(r.stamp) + "\nrecorded " +
+           std::to_string(r.recorded_ns) + "\noptions " + r.options + "\nconversion " +
+           std::to_string(r.conversion) + "\nimage " + stamp_text(r.image) + "\n";
 }
 
 std::optional<Source_Record> parse_record(std::string_view text) {

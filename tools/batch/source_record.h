@@ -23,10 +23,10 @@ constexpr const char* kRecordLabel = "user.veltrim.source";
 
 struct Source_Record {
     Content_Digest digest;
-    std::string path;             // the scan's resolved path
-    File_Stamp stamp;             // the scan as it stood once read
+    std::string path;              // the scan's resolved path
+    File_Stamp stamp;              // the scan as it stood once read
     std::int64_t recorded_ns = 0;  // when the record was made, this machine's clock
-    std::string options;          // the pixel-changing options, see options_text
+    std::string options;           // the pixel-changing options, see options_text
     int conversion = kConversionVersion;
     // The image as written: one changed since by other means (rewritten in
     // place, copied) no longer has this record.

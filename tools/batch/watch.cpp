@@ -86,7 +86,8 @@ public:
                 record(skipped_row(job, j.verdict.reason, j.digest), true);
             return;
         }
-        job.why = j.verdict.action == Freshness::Convert ? j.verdict.reason : "closed after writing";
+        job.why =
+            j.verdict.action == Freshness::Convert ? j.verdict.reason : "closed after writing";
         // The settle test has just seen it unchanged where no lease could tell.
         if (p.stat_ok) job.settled = File_Stamp::of(p.seen);
         if (!options_.output_dir.empty()) {  // made again if it was removed

@@ -1,0 +1,141 @@
+// Every image from the scan it names: reruns, scans replaced or still being
+// written, another station's scan of the same name, clocks that disagree,
+// changed options.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+
+#include "batch/batch_run.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class Batch_Provenance : public Batch_Test {
+protected:
+    std::string log() const { return slurp(dir_.file("err")); }
+    bool wait_for_line(const std::string& text) const {
+        return wait_until([&] { return count_lines_with(log(), text) > 0; }, 60);
+    }
+    void date(const std::string& name, time_t seconds) {
+        const timespec t[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, dir_.file(name).c_str(), t, 0), 0);
+    }
+};
+
+// Two stations, one output folder, two runs: the second station's scan of
+// the same name is not taken for the first's, nor silently put in its place.
+TEST_F(Batch_Provenance, AnotherScansImageIsNeitherSkippedNorReplaced) {
+    make_dirs({"in1", "in2", "out"});
+    put(dir_.file("in1/left.stl"), insole_bytes(2000, 1));
+    put(dir_.file("in2/left.stl"), insole_bytes(2000, 2));
+    ASSERT_EQ(run_batch({"-o", dir_.file("out"), dir_.file("in1")}).status, 0);
+    const std::string first = slurp(dir_.file("out/left.bmp"));
+    const Batch_Run clash = run_batch({"-o", dir_.file("out"), dir_.file("in2")});
+    EXPECT_EQ(clash.status, 1) << clash.err;
+    EXPECT_EQ(clash.lines_with("in2/left.stl: its image was made from another scan, \"" +
+                               dir_.file("in1/left.stl") + "\", with other content"),
+              1)
+        << clash.err;
+    EXPECT_TRUE(slurp(dir_.file("out/left.bmp")) == first);
+    const Batch_Run forced = run_batch({"--overwrite", "-o", dir_.file("out"), dir_.file("in2")});
+    EXPECT_EQ(forced.lines_with("converted 1, skipped 0, failed 0"), 1) << forced.err;
+    EXPECT_FALSE(slurp(dir_.file("out/left.bmp")) == first);
+    // The same scan under another path (a renamed folder) is up to date.
+    ASSERT_EQ(rename(dir_.file("in2").c_str(), dir_.file("moved").c_str()), 0);
+    const Batch_Run moved = run_batch({"-o", dir_.file("out"), dir_.file("moved")});
+    EXPECT_EQ(moved.lines_with("converted 0, skipped 1, failed 0"), 1) << moved.err;
+}
+
+// Times decide nothing alone: a corrected scan behind an image dated ahead
+// is converted, a scan dated ahead is converted once, a changed --rotate
+// redoes the image, and a touched scan is not converted again.
+TEST_F(Batch_Provenance, ContentAndOptionsDecideNotClocks) {
+    make_dirs({"out"});
+    put(dir_.file("m.stl"), insole_bytes(2000, 3));
+    const Names args = {"--report", dir_.file("r.csv"), "-o", dir_.file("out"), dir_.file("m.stl")};
+    ASSERT_EQ(run_batch(args).status, 0);
+    const time_t now = time(nullptr);
+    date("m.stl", now + 600);  // a file server's clock ahead
+    Batch_Run r = run_batch(args);
+    EXPECT_EQ(r.lines_with("converted 0, skipped 1"), 1) << "touched, not changed: " << r.err;
+    EXPECT_EQ(r.lines_with(": clock skew detected: 1 file dated up to "), 1) << r.err;
+    EXPECT_EQ(run_batch(args).lines_with("converted 0, skipped 1"), 1) << "and not every run";
+
+    put(dir_.file("m.stl"), insole_bytes(2000, 4));  // corrected, behind an image dated ahead
+    date("m.stl", now - 600);
+    date("out/m.bmp", now + 600);
+    r = run_batch(args);
+    EXPECT_EQ(r.lines_with("converted 1, skipped 0"), 1) << r.err;
+    EXPECT_EQ(r.lines_with("out: clock skew detected: 1 file"), 1) << r.err;
+    const std::string corrected = slurp(dir_.file("out/m.bmp"));
+
+    r = run_batch({"--rotate", "x:-90", "-o", dir_.file("out"), dir_.file("m.stl")});
+    EXPECT_EQ(r.lines_with("converted 1 (1 with warnings), skipped 0"), 1)
+        << "another --rotate: " << r.err;
+    EXPECT_FALSE(slurp(dir_.file("out/m.bmp")) == corrected);
+    r = run_batch(args);
+    EXPECT_EQ(r.lines_with("converted 1, skipped 0"), 1) << "and back: " << r.err;
+    EXPECT_TRUE(slurp(dir_.file("out/m.bmp")) == corrected);
+    EXPECT_NE(slurp(dir_.file("r.csv")).find(",the image was made with other options: rotate=x:-90"),
+              std::string::npos)
+        << slurp(dir_.file("r.csv"));
+}
+
+// The listing saw a finished file; by the time its turn came a writer had
+// it open again. It fails as still being written, with no image.
+TEST_F(Batch_Provenance, AScanRewrittenAfterTheListingIsNotReadHalfWritten) {
+    make_dirs({"in", "out"});
+    const std::string big = insole_bytes(200000, 1), late = insole_bytes(20000, 2);
+    for (int k = 0; k < 4; ++k) put(dir_.file("in/a" + std::to_string(k) + ".stl"), big);
+    put(dir_.file("in/z.stl"), late);
+    const pid_t pid = start_batch({"-j", "1", "-o", dir_.file("out"), dir_.file("in")},
+                                  dir_.file("out.txt"), dir_.file("err"), nullptr, 120);
+    ASSERT_TRUE(wait_for_line("[1/5]")) << log();
+    kill(pid, SIGSTOP);
+    const bool early = count_lines_with(log(), "z.stl") == 0;
+    const int writer = open(dir_.file("in/z.stl").c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_EQ(write(writer, late.data(), late.size() / 2), static_cast<ssize_t>(late.size() / 2));
+    kill(pid, SIGCONT);
+    const int status = wait_for(pid);
+    close(writer);
+    ASSERT_TRUE(early) << "z.stl was reached before it was rewritten: " << log();
+    EXPECT_EQ(status, 1) << log();
+    EXPECT_EQ(count_lines_with(log(), "z.stl: still being written: another process has it open"),
+              1)
+        << log();
+    EXPECT_FALSE(exists(dir_.file("out/z.bmp")));
+}
+
+// A scanner or file-share user writes, a service user converts: no lease
+// can be had on another user's file, so it must hold still for the settle
+// period. The writer goes on during it.
+TEST_F(Batch_Provenance, AnotherUsersScanStillBeingWrittenWaitsOutTheSettlePeriod) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to convert as another user";
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+    make_dirs({"in", "out"});
+    ASSERT_EQ(chmod(dir_.file("out").c_str(), 0777), 0);
+    const std::string ascii = stl_bytes::ascii(insole_model(3000, 1));
+    put(dir_.file("in/whole.stl"), ascii);
+    const int writer = open(dir_.file("in/growing.stl").c_str(), O_WRONLY | O_CREAT, 0644);
+    const std::size_t third = ascii.size() / 3;
+    ASSERT_EQ(write(writer, ascii.data(), third), static_cast<ssize_t>(third));
+    const pid_t pid =
+        start_batch({"--settle", "5", "-o", dir_.file("out"), dir_.file("in")},
+                    dir_.file("out.txt"), dir_.file("err"), nullptr, 120, RLIM_INFINITY, kNobody);
+    ASSERT_TRUE(wait_for_line("waiting 5 s for 2 files that no lease can watch to settle"))
+        << log();
+    ASSERT_EQ(write(writer, ascii.data() + third, ascii.size() - third),
+              static_cast<ssize_t>(ascii.size() - third));
+    close(writer);
+    EXPECT_EQ(wait_for(pid), 1) << log();
+    EXPECT_EQ(count_lines_with(log(), "growing.stl: still being written: its size or times "
+                                      "changed during the settle wait"),
+              1)
+        << log();
+    EXPECT_EQ(files_in(dir_.file("out")), (Names{"whole.bmp"})) << log();
+}
+
+}  // namespace
