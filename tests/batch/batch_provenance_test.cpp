@@ -78,8 +78,9 @@ TEST_F(Batch_Provenance, ContentAndOptionsDecideNotClocks) {
     r = run_batch(args);
     EXPECT_EQ(r.lines_with("converted 1, skipped 0"), 1) << "and back: " << r.err;
     EXPECT_TRUE(slurp(dir_.file("out/m.bmp")) == corrected);
-    EXPECT_NE(slurp(dir_.file("r.csv")).find(",the image was made with other options: rotate=x:-90"),
-              std::string::npos)
+    EXPECT_NE(
+        slurp(dir_.file("r.csv")).find(",the image was made with other options: rotate=x:-90"),
+        std::string::npos)
         << slurp(dir_.file("r.csv"));
 }
 
@@ -102,8 +103,7 @@ TEST_F(Batch_Provenance, AScanRewrittenAfterTheListingIsNotReadHalfWritten) {
     close(writer);
     ASSERT_TRUE(early) << "z.stl was reached before it was rewritten: " << log();
     EXPECT_EQ(status, 1) << log();
-    EXPECT_EQ(count_lines_with(log(), "z.stl: still being written: another process has it open"),
-              1)
+    EXPECT_EQ(count_lines_with(log(), "z.stl: still being written: another process has it open"), 1)
         << log();
     EXPECT_FALSE(exists(dir_.file("out/z.bmp")));
 }
@@ -131,8 +131,9 @@ TEST_F(Batch_Provenance, AnotherUsersScanStillBeingWrittenWaitsOutTheSettlePerio
               static_cast<ssize_t>(ascii.size() - third));
     close(writer);
     EXPECT_EQ(wait_for(pid), 1) << log();
-    EXPECT_EQ(count_lines_with(log(), "growing.stl: still being written: its size or times "
-                                      "changed during the settle wait"),
+    EXPECT_EQ(count_lines_with(log(),
+                               "growing.stl: still being written: its size or times "
+                               "changed during the settle wait"),
               1)
         << log();
     EXPECT_EQ(files_in(dir_.file("out")), (Names{"whole.bmp"})) << log();

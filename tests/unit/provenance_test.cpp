@@ -40,7 +40,8 @@ TEST(SourceRecord, ReadsBackWhatItWroteAndRefusesAnythingElse) {
     const std::string text = record_text(r);
     ASSERT_TRUE(parse_record(text));
     EXPECT_TRUE(same(*parse_record(text), r));
-    EXPECT_EQ(text.find("%0A"), text.find("path ") + std::string("path /scans/station 2/100%25").size())
+    EXPECT_EQ(text.find("%0A"),
+              text.find("path ") + std::string("path /scans/station 2/100%25").size())
         << "a line feed in a path is escaped, so the record stays one field a line";
     // Whatever is not a whole record is none: an image is then judged by time.
     const std::string cut = text.substr(0, text.size() - 5);
