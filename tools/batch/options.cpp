@@ -26,8 +26,9 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
         ->type_name("N")
         ->check(CLI::Range(1u, 1024u));
     app.add_flag("--overwrite", options.overwrite,
-                 "Convert every file, also when its BMP is up to date (at least as new as the "
-                 "input); needed to redo images after changing --rotate");
+                 "Convert every file, also when its image is up to date (its record names this "
+                 "scan's content and these options), and replace an image made from another "
+                 "scan");
     app.add_flag("-v,--verbose", options.verbose,
                  "Print the reader's and the conversion's console lines for every file");
     app.add_option("--rotate", rotate,
@@ -58,9 +59,11 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
         ->check(CLI::Range(0.0, 3600.0));
     app.set_version_flag("--version", std::string("veltrim-batch ") + VELTRIM_VERSION);
     app.footer(
-        "A folder gives its *.stl files (any case) except names beginning with \".\". An "
-        "existing BMP at least as new as its input is skipped; an older one is converted "
-        "again. Without --watch, a file still open for writing fails (\"still being "
+        "A folder gives its *.stl files (any case) except names beginning with \".\". Each "
+        "image records the scan it was made from (getfattr -n user.veltrim.source IMAGE, or "
+        "the folder's .veltrim-records); an image whose record matches the scan's content "
+        "and the options is skipped, one with no record is judged by time. Without --watch, a file "
+        "still open for writing fails (\"still being "
         "written\").\n\nExit status: 0 when every file's latest outcome was converted or "
         "skipped, 1 when any failed, 2 for a usage error.");
     try {
