@@ -147,13 +147,13 @@ TEST_F(Commands, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
     } cases[] = {
         {write("huge.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}, "", 4294967295LL)),
          1, "bin STL Size -1\nThis is a \"Binary\" File  \nREAD!\n",
-         "STL file ends after 1 of 4294967295 facets; the facets read are kept\n"},
+         "STL file is cut: it ends after 1 of 4294967295 facets; the facets read are kept\n"},
         {dir_.file("token.stl"), 0, "READ!\n", "~longer than 499"},
         {write("bad.stl",
                "solid s vertex 1 2 3 v 4 five 6 v 7 8 9 vertex 5 5 5 v 6 6 6 v 7 7 "
                "7 vertex 1 2 3 v 4"),
          1, "This is a \"ASCII\" File  \nREAD!\n",
-         "STL file ends inside a facet; that facet was left out\n"
+         "STL file is cut: it ends inside a facet; that facet was left out\n"
          "1 facets with numbers that cannot be read were left out\n"},
         {"/dev/zero", 0, "/250_test/\nREAD!\n", "~not a regular file"},
         {dir_.file("fifo.stl"), 0, "/250_test/\nREAD!\n", "~fifo.stl\": not a regular file"},

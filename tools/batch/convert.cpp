@@ -14,8 +14,8 @@
 #include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
+#include "model/stl_check.h"
 #include "model/stl_file.h"
-#include "tools/batch/stl_check.h"
 #include "view/capture_trigger.h"
 #include "view/frame.h"
 #include "view/rotation_steps.h"
@@ -43,7 +43,7 @@ Status peek(const std::string& path, std::uint64_t& size, unsigned char* head,
         s = Status::failed("cannot open: not a regular file");
     } else {
         size = static_cast<std::uint64_t>(st.st_size);
-        const ssize_t n = pread(fd, head, stl_check::kHeadSize, 0);
+        const ssize_t n = pread(fd, head, stl_check::kSniffSize, 0);
         if (n < 0) s = from_errno("cannot read: ");
         head_len = n < 0 ? 0 : static_cast<std::size_t>(n);
     }
@@ -76,7 +76,7 @@ Conversion Model_Converter::convert(const std::string& input, const std::string&
                                     const std::vector<Rotation>& rotations, bool strict) {
     Conversion result;
     std::uint64_t size = 0;
-    unsigned char head[stl_check::kHeadSize] = {};
+    unsigned char head[stl_check::kSniffSize] = {};
     std::size_t head_len = 0;
     result.status = peek(input, size, head, head_len);
     if (!result.status) return result;
