@@ -188,15 +188,31 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
     const std::vector<Triangle> model = insole_model(3000, 1);
     const std::string good = write("good.stl", stl_bytes::binary(model));
     const std::string empty = write("empty.stl", "solid nothing\nendsolid\n");
+    // Read as binary, a README gives facets; they stay, but it is no model.
+    const std::string readme = write("readme.stl", "Veltrim\n=======\n" + std::string(400, '.'));
     const std::string facets = std::to_string(model.size());
-    const std::vector<std::pair<std::string, std::string>> loads = {
-        {good, "Loaded good.stl: " + facets +
-                   " facets, binary STL. Keys x, y, z turn it a quarter turn; with Shift, back."},
-        {empty, "WARNING: empty.stl holds no readable model (0 facets read as ASCII STL)."},
-        {dir_.file("none.stl"), "ERROR: could not open none.stl: No such file or directory"}};
-    for (const auto& [path, says] : loads) {
-        load(path);
-        EXPECT_EQ(status_text(), says);
+    const struct {
+        std::string path, says;
+        Notice_Tone tone;
+        std::size_t facets;
+    } loads[] = {
+        {good,
+         "Loaded good.stl: " + facets +
+             " facets, binary STL. Keys x, y, z turn it a quarter turn; with Shift, back.",
+         Notice_Tone::Info, model.size()},
+        {empty, "WARNING: empty.stl holds no readable model (0 facets read as ASCII STL).",
+         Notice_Tone::Warning, 0},
+        {readme,
+         "ERROR: readme.stl is not an STL model: it is text that does not start with 'solid', "
+         "as an ASCII STL does",
+         Notice_Tone::Error, 6},
+        {dir_.file("none.stl"), "ERROR: could not open none.stl: No such file or directory",
+         Notice_Tone::Error, 0}};
+    for (const auto& c : loads) {
+        load(c.path);
+        EXPECT_EQ(status_text(), c.says);
+        EXPECT_EQ(status_tone(), c.tone) << c.says;
+        EXPECT_EQ(view().triangles.size(), c.facets) << c.says;
     }
     run(load_stl, {File_Chooser::Cancelled, nullptr, nullptr});
     EXPECT_EQ(status_text(), "Load cancelled: no model is loaded.");
