@@ -3,10 +3,11 @@
 #include "model/stl_lines.h"
 #include "platform/file_names.h"
 
-std::string load_notice(const char* path, const Status& opened, const Stl_Report& report,
-                        std::size_t facets) {
+std::string load_notice(const char* path, const Status& opened, const Status& kind,
+                        const Stl_Report& report, std::size_t facets) {
     const std::string name = platform::file_name_of(path);
     if (!opened) return "ERROR: could not open " + name + ": " + opened.reason();
+    if (!kind) return "ERROR: " + name + " is " + kind.reason();
     const char* form = report.form == Stl_Form::Binary ? "binary" : "ASCII";
     if (facets == 0)
         return "WARNING: " + name + " holds no readable model (0 facets read as " + form + " STL).";
@@ -22,6 +23,7 @@ std::string load_notice(const char* path, const Status& opened, const Stl_Report
     return text + " Keys x, y, z turn it a quarter turn; with Shift, back.";
 }
 
-Notice_Tone load_tone(const Stl_Report& report, std::size_t facets) {
+Notice_Tone load_tone(const Status& kind, const Stl_Report& report, std::size_t facets) {
+    if (!kind) return Notice_Tone::Error;
     return facets == 0 || !report.sound() ? Notice_Tone::Warning : Notice_Tone::Info;
 }

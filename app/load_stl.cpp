@@ -12,6 +12,7 @@
 #include "app/load_notice.h"
 #include "app/load_pose.h"
 #include "app/status_line.h"
+#include "model/stl_check.h"
 #include "model/stl_file.h"
 #include "model/stl_lines.h"
 #include "model/utf8_to_ansi.h"
@@ -104,16 +105,22 @@ void load_stl_file(const char* picked) {
         Model_Bounds bounds;
         Stl_Report report;
         const Status opened = read_stl_file(name, triangles, bounds, report);
+        Status kind;
         if (opened) {
             out = stl_form_lines(report);
             err = stl_damage_lines(report, name);
             put_in_load_pose(v);
+            // A head that cannot be read now (the file went away since) leaves
+            // the read to speak for itself.
+            stl_check::File_Head head;
+            if (stl_check::read_file_head(name, head))
+                kind = stl_check::check_kind(head.bytes, head.len, head.size);
         } else {
             err = stl_open_failure_line(name, opened);
         }
         v.set_model(std::move(triangles), bounds);  // none, no bounds if it failed
-        show_status(opened ? load_tone(report, v.triangles.size()) : Notice_Tone::Error,
-                    load_notice(name, opened, report, v.triangles.size()));
+        show_status(opened ? load_tone(kind, report, v.triangles.size()) : Notice_Tone::Error,
+                    load_notice(name, opened, kind, report, v.triangles.size()));
     }
     print(err, stderr);
     print(out + "READ!\n", stdout);

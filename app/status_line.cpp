@@ -8,6 +8,7 @@ namespace {
 
 Fl_Box* status_box = nullptr;
 std::string shown_text;
+Notice_Tone shown_tone = Notice_Tone::Info;
 
 }  // namespace
 
@@ -25,6 +26,7 @@ void build_status_line() {
 
 void show_status(Notice_Tone tone, const std::string& text) {
     shown_text = text;
+    shown_tone = tone;
     if (status_box == nullptr) return;
     const Fl_Color back = tone == Notice_Tone::Error     ? fl_rgb_color(190, 30, 30)
                           : tone == Notice_Tone::Warning ? fl_rgb_color(250, 210, 90)
@@ -39,3 +41,5 @@ void show_status(Notice_Tone tone, const std::string& text) {
 }
 
 std::string status_text() { return shown_text; }
+
+Notice_Tone status_tone() { return shown_tone; }

@@ -15,5 +15,6 @@ void build_status_line();
 // Replaces the text shown; the notice hook the view calls.
 void show_status(Notice_Tone tone, const std::string& text);
 
-// The text shown now, for tests.
+// The text and tone shown now, for tests.
 std::string status_text();
+Notice_Tone status_tone();

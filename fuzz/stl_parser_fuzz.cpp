@@ -66,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Stl_Report &a = whole.report, &b = split.report;
     check(a.form == b.form && a.declared_count == b.declared_count &&
           a.records_read == b.records_read && a.ends_before_count == b.ends_before_count &&
+          a.ends_without_endsolid == b.ends_without_endsolid &&
           a.ends_inside_facet == b.ends_inside_facet &&
           a.unreadable_facets == b.unreadable_facets && a.overlong_words == b.overlong_words &&
           a.non_finite_facets == b.non_finite_facets);

@@ -199,4 +199,5 @@ void Stl_Ascii_Reader::finish() {
         field_ = -1;
         report_.ends_inside_facet = true;
     }
+    if (!stopped_) report_.ends_without_endsolid = true;
 }

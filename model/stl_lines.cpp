@@ -28,10 +28,12 @@ std::string stl_damage_lines(const Stl_Report& report, const char* path) {
     if (!report.read_error.empty())
         lines += std::string("read error in \"") + path + "\": " + report.read_error + "\n";
     if (report.ends_before_count)
-        lines += format("STL file ends after %lld", report.records_read) +
+        lines += format("STL file is cut: it ends after %lld", report.records_read) +
                  format(" of %lld facets; the facets read are kept\n", report.declared_count);
     if (report.ends_inside_facet)
-        lines += "STL file ends inside a facet; that facet was left out\n";
+        lines += "STL file is cut: it ends inside a facet; that facet was left out\n";
+    else if (report.ends_without_endsolid)  // a facet cut short says so already
+        lines += "STL file is cut: it ends without \"endsolid\"\n";
     if (report.unreadable_facets > 0)
         lines += format("%lld facets with numbers that cannot be read were left out\n",
                         static_cast<long long>(report.unreadable_facets));

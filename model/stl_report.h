@@ -20,9 +20,11 @@ struct Stl_Report {
     std::uint32_t records_read = 0;
     bool ends_before_count = false;
 
-    // ASCII: the file ends inside a facet (left out); facets with a number
-    // that cannot be read (left out); words over kMaxWordLength
-    // characters (skipped, see model/word_limit.h).
+    // ASCII: the file ends without "endsolid"; it ends inside a facet
+    // (left out); facets with a number that cannot be read (left out);
+    // words over kMaxWordLength characters (skipped, see
+    // model/word_limit.h).
+    bool ends_without_endsolid = false;
     bool ends_inside_facet = false;
     std::size_t unreadable_facets = 0;
     std::size_t overlong_words = 0;
@@ -47,7 +49,8 @@ struct Stl_Report {
 
     // Nothing was worked around: the file read as it claims to be.
     bool sound() const {
-        return !ends_before_count && !ends_inside_facet && unreadable_facets == 0 &&
-               overlong_words == 0 && non_finite_facets == 0 && read_error.empty();
+        return !ends_before_count && !ends_without_endsolid && !ends_inside_facet &&
+               unreadable_facets == 0 && overlong_words == 0 && non_finite_facets == 0 &&
+               read_error.empty();
     }
 };

@@ -117,15 +117,19 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     const std::vector<Triangle> few = insole_model(100, 2);
     // Name, bytes, and the line each bad file gets.
     const std::vector<std::array<std::string, 3>> bad = {
-        {"empty.stl", "", "not an STL file: it is empty"},
-        {"short.stl", good.substr(0, 83), "not an STL file: 83 bytes, shorter than the 84-byte"},
-        {"truncated.stl", good.substr(0, good.size() - 75), "not an STL file (truncated or"},
-        {"trailing.stl", good + "x", "not an STL file (truncated or damaged)"},
-        // a count whose file size does not fit 32 bits must not wrap around to this one's
+        {"empty.stl", "", "not an STL model: it is empty"},
+        {"short.stl", good.substr(0, 83), "not an STL model: 83 bytes, shorter than the 84-byte"},
+        {"trailing.stl", good + "x",
+         "not an STL model: " + std::to_string(good.size() + 1) + " bytes, but a binary STL of"},
         {"count.stl", stl_bytes::binary(few, "", 1u << 31),
-         "not an STL file (truncated or damaged): 5184 bytes, but a binary STL of 2147483648 "
-         "facets has 107374182484"},
-        {"picture.stl", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, 1), "not an STL"},
+         "not an STL model: its binary header declares 2147483648 facets, more than"},
+        // its count bytes, 0x01010101, are more facets than a scan has
+        {"picture.stl", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, 1),
+         "not an STL model: its binary header declares 16843009 facets"},
+        {"readme.stl", "Notes\n=====\nThe scans go in 250_test.\n" + std::string(100, '-'),
+         "not an STL model: it is text"},
+        {"bom.stl", "\xEF\xBB\xBF" + stl_bytes::ascii(few),
+         "not an STL model: it starts with a byte-order mark; only a file starting with 'solid'"},
         {"zero.stl", stl_bytes::binary({}), "no facets: the binary STL declares 0"},
         {"no_facets.stl", "solid x\nendsolid x\n", "no facets: an ASCII STL without a readable"},
         {"exporter.stl", stl_bytes::binary(few, "solid by some exporter"),
@@ -153,7 +157,7 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
         EXPECT_EQ(r.lines_with("/" + name + ": " + line), 1) << name << "\n" << r.err;
     for (const char* line :
          {"x.stl: not converted: its output", "missing.stl: cannot open: No such file or directory",
-          "p.stl: cannot open: not a regular file", "converted 3, skipped 0, failed 12"})
+          "p.stl: cannot open: not a regular file", "converted 3, skipped 0, failed 13"})
         EXPECT_EQ(r.lines_with(line), 1) << line << "\n" << r.err;
     EXPECT_EQ(r.lines_with("notes.txt"), 0) << "a folder gives only its *.stl files";
     EXPECT_EQ(r.lines_with("/."), 0) << "nor names beginning with a dot";
@@ -166,6 +170,44 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     r = run_batch({"-r", "-o", out, dir_.file("in")});
     EXPECT_EQ(r.lines_with("good.stl: skipped"), 1) << r.err;
     EXPECT_EQ(files_in(out), (Names{"below.bmp", "good.bmp", "upper.bmp", "x.bmp"}));
+}
+
+// A cut file converts what it holds, with a warning; --strict, which fails
+// on any warning, writes nothing for it.
+TEST_F(Batch, CutFilesConvertWithAWarningButNotUnderStrict) {
+    const std::string binary = insole_bytes(3000, 1);
+    const std::string ascii = stl_bytes::ascii(insole_model(500, 2));
+    const std::string cut = dir_.file("cut.stl"), no_end = dir_.file("no_end.stl");
+    put(cut, binary.substr(0, binary.size() - 75));
+    put(no_end, ascii.substr(0, ascii.find("endsolid")));
+    const std::string n = std::to_string((binary.size() - 84) / 50);
+    const std::string why[] = {"cut.stl: STL file is cut: it ends after " +
+                                   std::to_string((binary.size() - 84) / 50 - 2) + " of " + n +
+                                   " facets; the facets read are kept",
+                               "no_end.stl: STL file is cut: it ends without \"endsolid\""};
+
+    Batch_Run r = run_batch({"--strict", "-o", dir_.file("strict"), cut, no_end});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.lines_with("converted 0, skipped 0, failed 2"), 1) << r.err;
+    for (const std::string& line : why) {
+        const std::string name = line.substr(0, line.find(':'));
+        EXPECT_EQ(r.lines_with(name + ": not written (--strict): it has warnings: " +
+                               line.substr(name.size() + 2)),
+                  1)
+            << r.err;
+    }
+    EXPECT_FALSE(exists(dir_.file("strict/cut.bmp")));
+    EXPECT_FALSE(exists(dir_.file("strict/no_end.bmp")));
+
+    r = run_batch({"-o", dir_.file("out"), cut, no_end});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lines_with("converted 2 (2 with warnings), skipped 0, failed 0"), 1) << r.err;
+    for (const std::string& line : why) {
+        const std::string name = line.substr(0, line.find(':'));
+        EXPECT_EQ(r.lines_with(name + ": warning: " + line.substr(name.size() + 2)), 1) << r.err;
+    }
+    EXPECT_TRUE(exists(dir_.file("out/cut.bmp")));
+    EXPECT_TRUE(exists(dir_.file("out/no_end.bmp")));
 }
 
 // Also: no display needed, an unreachable one ignored, --verbose's lines.

@@ -147,13 +147,13 @@ TEST_F(Commands, DamagedFilesLoadWhatCanBeReadInBoundedMemoryAndSaySo) {
     } cases[] = {
         {write("huge.stl", stl_bytes::binary({tri(1, 2, 3, 4, 5, 6, 7, 8, 9)}, "", 4294967295LL)),
          1, "bin STL Size -1\nThis is a \"Binary\" File  \nREAD!\n",
-         "STL file ends after 1 of 4294967295 facets; the facets read are kept\n"},
+         "STL file is cut: it ends after 1 of 4294967295 facets; the facets read are kept\n"},
         {dir_.file("token.stl"), 0, "READ!\n", "~longer than 499"},
         {write("bad.stl",
                "solid s vertex 1 2 3 v 4 five 6 v 7 8 9 vertex 5 5 5 v 6 6 6 v 7 7 "
                "7 vertex 1 2 3 v 4"),
          1, "This is a \"ASCII\" File  \nREAD!\n",
-         "STL file ends inside a facet; that facet was left out\n"
+         "STL file is cut: it ends inside a facet; that facet was left out\n"
          "1 facets with numbers that cannot be read were left out\n"},
         {"/dev/zero", 0, "/250_test/\nREAD!\n", "~not a regular file"},
         {dir_.file("fifo.stl"), 0, "/250_test/\nREAD!\n", "~fifo.stl\": not a regular file"},
@@ -188,15 +188,31 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
     const std::vector<Triangle> model = insole_model(3000, 1);
     const std::string good = write("good.stl", stl_bytes::binary(model));
     const std::string empty = write("empty.stl", "solid nothing\nendsolid\n");
+    // Read as binary, a README gives facets; they stay, but it is no model.
+    const std::string readme = write("readme.stl", "Veltrim\n=======\n" + std::string(400, '.'));
     const std::string facets = std::to_string(model.size());
-    const std::vector<std::pair<std::string, std::string>> loads = {
-        {good, "Loaded good.stl: " + facets +
-                   " facets, binary STL. Keys x, y, z turn it a quarter turn; with Shift, back."},
-        {empty, "WARNING: empty.stl holds no readable model (0 facets read as ASCII STL)."},
-        {dir_.file("none.stl"), "ERROR: could not open none.stl: No such file or directory"}};
-    for (const auto& [path, says] : loads) {
-        load(path);
-        EXPECT_EQ(status_text(), says);
+    const struct {
+        std::string path, says;
+        Notice_Tone tone;
+        std::size_t facets;
+    } loads[] = {
+        {good,
+         "Loaded good.stl: " + facets +
+             " facets, binary STL. Keys x, y, z turn it a quarter turn; with Shift, back.",
+         Notice_Tone::Info, model.size()},
+        {empty, "WARNING: empty.stl holds no readable model (0 facets read as ASCII STL).",
+         Notice_Tone::Warning, 0},
+        {readme,
+         "ERROR: readme.stl is not an STL model: it is text that does not start with 'solid', "
+         "as an ASCII STL does",
+         Notice_Tone::Error, 6},
+        {dir_.file("none.stl"), "ERROR: could not open none.stl: No such file or directory",
+         Notice_Tone::Error, 0}};
+    for (const auto& c : loads) {
+        load(c.path);
+        EXPECT_EQ(status_text(), c.says);
+        EXPECT_EQ(status_tone(), c.tone) << c.says;
+        EXPECT_EQ(view().triangles.size(), c.facets) << c.says;
     }
     run(load_stl, {File_Chooser::Cancelled, nullptr, nullptr});
     EXPECT_EQ(status_text(), "Load cancelled: no model is loaded.");

@@ -7,27 +7,11 @@
 #include "model/stl_float.h"
 #include "model/stl_parser.h"
 #include "support/stl_bytes.h"
+#include "support/stl_parse.h"
 
 namespace {
 
 using stl_bytes::tri;
-
-struct Parsed {
-    std::vector<Triangle> triangles;
-    Model_Bounds bounds;
-    Stl_Form form;
-    Stl_Report report;
-};
-
-Parsed parse(const std::string& bytes, std::size_t block = 1 << 20) {
-    std::vector<Triangle> triangles;
-    Stl_Parser parser(triangles, bytes.size());
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (std::size_t at = 0; at < bytes.size(); at += block)
-        if (!parser.feed(data + at, std::min(block, bytes.size() - at))) break;
-    parser.finish();
-    return {triangles, parser.bounds(), parser.form(), parser.report()};
-}
 
 const Triangle kA = tri(1, 2, 3, 40, -50, 60, -7, 8, -90);
 const Triangle kB = tri(-4, 5, -6, 0, 0, 0, 1, 1, 1);

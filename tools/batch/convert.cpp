@@ -14,10 +14,10 @@
 #include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
+#include "model/stl_check.h"
 #include "model/stl_file.h"
 #include "platform/file_activity.h"
 #include "platform/file_names.h"
-#include "tools/batch/stl_check.h"
 #include "view/capture_trigger.h"
 #include "view/frame.h"
 #include "view/rotation_steps.h"
@@ -43,7 +43,7 @@ struct Descriptor {
 Status peek(int fd, struct stat& st, unsigned char* head, std::size_t& head_len) {
     if (fstat(fd, &st) != 0) return from_errno("cannot open: ");
     if (!S_ISREG(st.st_mode)) return Status::failed("cannot open: not a regular file");
-    const ssize_t n = pread(fd, head, stl_check::kHeadSize, 0);
+    const ssize_t n = pread(fd, head, stl_check::kSniffSize, 0);
     if (n < 0) return from_errno("cannot read: ");
     head_len = static_cast<std::size_t>(n);
     return stl_check::check_before_reading(head, head_len, static_cast<std::uint64_t>(st.st_size));
@@ -75,7 +75,7 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
         return result;
     }
     struct stat st;
-    unsigned char head[stl_check::kHeadSize] = {};
+    unsigned char head[stl_check::kSniffSize] = {};
     std::size_t head_len = 0;
     const Status peeked = peek(file.fd, st, head, head_len);
     // Without a lease, the settle wait's last look must still hold.

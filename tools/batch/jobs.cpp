@@ -75,7 +75,7 @@ Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
     std::map<std::string, std::string> claimed;  // output identity -> the model that claimed it
     for (const auto& [model, named] : models) {
         if (!seen_inputs.insert(identity_of(model)).second) continue;
-        Job job{model, output_path_for(model, output_dir), named};
+        Job job{model, output_path_for(model, output_dir), named, {}, {}};
         const auto claim = claimed.emplace(identity_of(job.output), model);
         if (!claim.second) {
             list.collisions.push_back({model, job.output, "", claim.first->second});
