@@ -3,8 +3,13 @@
 // changed options.
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 
 #include "batch/batch_run.h"
 
@@ -137,6 +142,41 @@ TEST_F(Batch_Provenance, AnotherUsersScanStillBeingWrittenWaitsOutTheSettlePerio
               1)
         << log();
     EXPECT_EQ(files_in(dir_.file("out")), (Names{"whole.bmp"})) << log();
+}
+
+// A file system without user attributes (ramfs stands in for a share or a
+// vfat stick): the records go to the output folder's record file, and work
+// there as they do in the images' attributes.
+TEST_F(Batch_Provenance, WithoutFileAttributesRecordsLiveInTheFoldersRecordFile) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a file system without attributes";
+    make_dirs({"in", "out"});
+    const std::string out = dir_.file("out");
+    if (mount("ramfs", out.c_str(), "ramfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "cannot mount ramfs here: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{out};
+    put(dir_.file("in/a.stl"), insole_bytes(2000, 1));
+    put(dir_.file("in/b.stl"), insole_bytes(2000, 2));
+    const Names args = {"-o", out, dir_.file("in")};
+    Batch_Run r = run_batch(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lines_with("an output folder keeps no file attributes"), 1) << r.err;
+    EXPECT_LT(getxattr((out + "/a.bmp").c_str(), "user.veltrim.source", nullptr, 0), 0);
+    const std::string records = slurp(out + "/.veltrim-records");
+    for (const std::string& entry :
+         Names{"file a.bmp\nveltrim source record 1\n", "file b.bmp\nveltrim source record 1\n",
+               "\npath " + dir_.file("in/a.stl") + "\n"})
+        EXPECT_NE(records.find(entry), std::string::npos) << entry << "\n" << records;
+    r = run_batch(args);
+    EXPECT_EQ(r.lines_with("converted 0, skipped 2, failed 0"), 1) << r.err;
+    put(dir_.file("in/a.stl"), insole_bytes(2000, 3));
+    put(out + "/b.bmp", "replaced by hand");  // no longer the image its record names
+    r = run_batch(args);
+    EXPECT_EQ(r.lines_with("converted 1, skipped 1, failed 0"), 1) << r.err;
+    EXPECT_EQ(r.lines_with("note: 1 image has no record of the scan it was made from"), 1) << r.err;
+    EXPECT_EQ(files_in(out), (Names{".veltrim-records", "a.bmp", "b.bmp"})) << "no temporary";
 }
 
 }  // namespace

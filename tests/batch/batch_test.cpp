@@ -277,6 +277,9 @@ TEST(BatchCommandLine, UsageErrorsExitTwoAndNameWhatIsWrong) {
     for (const auto& [report, rest, why] : std::vector<std::tuple<std::string, Names, std::string>>{
              {"./m.bmp", {m}, "it is the output of \"" + m + "\""},
              {"h.csv", {m}, "it is the input \"" + m + "\""},
+             {"out/.veltrim-records",
+              {"-o", out, m},
+              "it is named like a folder's record file of images"},
              {"new.STL", {m}, "it is named like a scan (*.stl)"},
              {"none/r.csv", {m}, "its folder does not exist"},
              {"r1.csv", {"-o", out, m}, "it is the output of \"" + m + "\""},

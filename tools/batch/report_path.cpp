@@ -7,6 +7,7 @@
 #include "heightmap/image_writer.h"
 #include "platform/file_names.h"
 #include "tools/batch/jobs.h"
+#include "tools/batch/record_keeper.h"
 
 namespace fs = std::filesystem;
 
@@ -39,6 +40,8 @@ Status check_report_path(const Options& options) {
     if (!fs::is_directory(report.has_parent_path() ? report.parent_path() : ".", ec))
         return Status::failed("its folder does not exist");
     if (platform::is_stl_name(report)) return Status::failed("it is named like a scan (*.stl)");
+    if (report.filename() == kRecordFileName)
+        return Status::failed("it is named like a folder's record file of images");
     const std::string id = identity_of(report);
     // By resolved name, and for a file that exists by inode: a hard link too.
     auto same = [&](const std::string& other) {

@@ -76,8 +76,7 @@ bool read_scan(const Job& job, double settle_seconds, Scan_Read& scan, Conversio
     if (!result.status) return false;
     result.form = stl_header::form(head, head_len) == Stl_Form::Ascii ? "ascii" : "binary";
 
-    result.status =
-        read_stl_descriptor(file.fd, lease, scan.triangles, scan.bounds, scan.report);
+    result.status = read_stl_descriptor(file.fd, lease, scan.triangles, scan.bounds, scan.report);
     if (!result.status) {
         result.status = Status::failed("cannot read: " + result.status.reason());
         return false;
