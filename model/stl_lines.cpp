@@ -49,3 +49,7 @@ std::string stl_damage_lines(const Stl_Report& report, const char* path) {
 std::string stl_open_failure_line(const char* path, const Status& why) {
     return std::string("cannot open \"") + path + "\": " + why.reason() + "\n";
 }
+
+const char* being_written_reason(const Stl_Report& report) {
+    return report.writer == Lease_State::Busy ? kWriterHasIt : kChangedWhileRead;
+}

@@ -17,3 +17,12 @@ std::string stl_damage_lines(const Stl_Report& report, const char* path);
 
 // Standard error: the file at `path` could not be opened, `why` says why.
 std::string stl_open_failure_line(const char* path, const Status& why);
+
+// Why a file counts as still being written, worded alike in both programs:
+// kStillWritten and the reason.
+constexpr const char* kStillWritten = "still being written: ";
+constexpr const char* kWriterHasIt = "another process has it open for writing";
+constexpr const char* kChangedWhileRead = "it changed while it was read";
+
+// The reason for a read whose report says it was being written.
+const char* being_written_reason(const Stl_Report& report);

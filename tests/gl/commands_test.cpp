@@ -6,7 +6,9 @@
 #include "support/offscreen_view.h"
 
 #include <fstream>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "app/commands.h"
 #include "app/status_line.h"
@@ -191,6 +193,9 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
     // Read as binary, a README gives facets; they stay, but it is no model.
     const std::string readme = write("readme.stl", "Veltrim\n=======\n" + std::string(400, '.'));
     const std::string facets = std::to_string(model.size());
+    // Still open for writing: what it holds may be a part.
+    const std::string held = write("held.stl", stl_bytes::binary(model));
+    const int writer = open(held.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     const struct {
         std::string path, says;
         Notice_Tone tone;
@@ -206,6 +211,10 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
          "ERROR: readme.stl is not an STL model: it is text that does not start with 'solid', "
          "as an ASCII STL does",
          Notice_Tone::Error, 6},
+        {held,
+         "WARNING: held.stl is still being written: another process has it open for writing; " +
+             facets + " facets read so far. Load it again once it is finished.",
+         Notice_Tone::Warning, model.size()},
         {dir_.file("none.stl"), "ERROR: could not open none.stl: No such file or directory",
          Notice_Tone::Error, 0}};
     for (const auto& c : loads) {
@@ -214,6 +223,7 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
         EXPECT_EQ(status_tone(), c.tone) << c.says;
         EXPECT_EQ(view().triangles.size(), c.facets) << c.says;
     }
+    close(writer);
     run(load_stl, {File_Chooser::Cancelled, nullptr, nullptr});
     EXPECT_EQ(status_text(), "Load cancelled: no model is loaded.");
     run(save_bmp, {File_Chooser::Picked, dir_.file("none").c_str(), nullptr});

@@ -30,9 +30,6 @@ struct Conversion {
     Content_Digest digest;       // of the bytes read, once read
 };
 
-// How every "still being written" reason begins.
-constexpr const char* kStillWritten = "still being written: ";
-
 // The window's Save without the window, for one model after another: read
 // the STL file, turn it by the rotations as trackball steps, draw the top
 // view with the window's frame code into the calling thread's current GL

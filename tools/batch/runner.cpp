@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/stl_lines.h"
 #include "platform/stop_signals.h"
 #include "view/window_sizes.h"
 #include "tools/batch/candidates.h"

@@ -60,8 +60,7 @@ bool read_scan(const Job& job, double settle_seconds, Scan_Read& scan, Conversio
         return false;
     }
     const Read_Lease lease(file.fd);
-    if (lease.state() == Lease_State::Busy)
-        return still_being_written(result, "another process has it open for writing");
+    if (lease.state() == Lease_State::Busy) return still_being_written(result, kWriterHasIt);
     struct stat st;
     unsigned char head[stl_check::kSniffSize] = {};
     std::size_t head_len = 0;
@@ -82,7 +81,7 @@ bool read_scan(const Job& job, double settle_seconds, Scan_Read& scan, Conversio
         return false;
     }
     if (scan.report.being_written())
-        return still_being_written(result, "it changed while it was read");
+        return still_being_written(result, being_written_reason(scan.report));
     result.console += stl_form_lines(scan.report);
     result.warnings += stl_damage_lines(scan.report, job.input.c_str());
     result.read = true;
