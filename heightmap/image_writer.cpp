@@ -15,6 +15,7 @@
 
 #include "heightmap/temporaries.h"
 #include "platform/file_label.h"
+#include "platform/file_names.h"
 #include "platform/stop_signals.h"
 
 namespace {
@@ -28,13 +29,6 @@ int open_temporary(const char* name) {
 }
 
 Status errno_status(int error) { return Status::failed(std::strerror(error)); }
-
-std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 std::string extension_of(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -55,7 +49,7 @@ struct Target {
 // followed only if its owner is the process or the folder's owner.
 bool may_follow(const std::string& link, const struct stat& link_st) {
     struct stat folder;
-    if (stat(folder_of(link).c_str(), &folder) != 0) return false;
+    if (stat(platform::folder_of(link).c_str(), &folder) != 0) return false;
     const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
     return !shared || link_st.st_uid == geteuid() || link_st.st_uid == folder.st_uid;
 }
@@ -85,7 +79,7 @@ Status resolve(const std::string& path, Target& target) {
         if (n < 0) return errno_status(errno);
         if (n == static_cast<ssize_t>(sizeof link)) return errno_status(ENAMETOOLONG);
         const std::string to(link, static_cast<std::size_t>(n));
-        name = to[0] == '/' ? to : folder_of(name) + "/" + to;
+        name = to[0] == '/' ? to : platform::folder_of(name) + "/" + to;
     }
 }
 
@@ -167,7 +161,7 @@ Status replace_by_rename(const Target& target, std::string_view bytes, File_Labe
                          bool& folder_refused) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temp = temporary_name(folder_of(target.name), getpid(), counter++);
+        const std::string temp = temporary_name(platform::folder_of(target.name), getpid(), counter++);
         const Pending_Temporary pending(temp);
         if (!pending.registered()) return errno_status(ENAMETOOLONG);
         const int fd = image_writer_testing::create_temporary(temp.c_str());
