@@ -161,7 +161,8 @@ Status replace_by_rename(const Target& target, std::string_view bytes, File_Labe
                          bool& folder_refused) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temp = temporary_name(platform::folder_of(target.name), getpid(), counter++);
+        const std::string temp =
+            temporary_name(platform::folder_of(target.name), getpid(), counter++);
         const Pending_Temporary pending(temp);
         if (!pending.registered()) return errno_status(ENAMETOOLONG);
         const int fd = image_writer_testing::create_temporary(temp.c_str());
