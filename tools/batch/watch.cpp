@@ -1,6 +1,7 @@
 #include "tools/batch/watch.h"
 
 #include <chrono>
+#include <fcntl.h>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -9,10 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/file_activity.h"
 #include "platform/stop_signals.h"
 #include "view/window_sizes.h"
 #include "tools/batch/candidates.h"
-#include "tools/batch/file_state.h"
 #include "tools/batch/runner.h"
 #include "view/offscreen_context.h"
 
@@ -48,11 +49,16 @@ public:
     // unchanged since its last sighting. A busy file is dropped: its
     // writer's close brings it back.
     bool settled(const std::string& path, Pending& p, bool& drop) {
-        const Writer writer = open_for_writing(path);
-        drop = writer == Writer::Busy;
-        if (writer != Writer::Unknown) return true;
+        // O_NONBLOCK: a FIFO must not hold the watch in open.
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return true;  // gone: the conversion says so
+        const Lease_State writer = Read_Lease(fd).state();
+        close(fd);
+        drop = writer == Lease_State::Busy;
+        if (writer != Lease_State::Unknown) return true;
         struct stat now {};
-        if (p.stat_ok && stat(path.c_str(), &now) == 0 && same_content_stamp(now, p.seen))
+        if (p.stat_ok && stat(path.c_str(), &now) == 0 &&
+            File_Stamp::of(now) == File_Stamp::of(p.seen))
             return true;
         p.due = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                    std::chrono::duration<double>(options_.settle_seconds));
