@@ -109,7 +109,13 @@ void Record_Keeper::renew(const std::string& image, Source_Record record) {
     const std::optional<File_Stamp> now = stamp_of(image);
     if (!now) return;
     record.image = *now;
-    written(image, record, set_file_label(image.c_str(), kRecordLabel, record_text(record)));
+    if (set_file_label(image.c_str(), kRecordLabel, record_text(record))) {
+        written(image, record, true);
+    } else if (errno == ENOTSUP || errno == E2BIG || errno == ENOSPC) {
+        written(image, record, false);
+    }
+    // Otherwise (an image this user may not change) the old record stays:
+    // the next run reads the scan again, and nothing is wrong meanwhile.
 }
 
 Status Record_Keeper::write_folder(const std::string& dir, Folder& folder) {
