@@ -130,28 +130,35 @@ TEST_F(Batch_Provenance, ContentAndOptionsDecideNotClocks) {
         << slurp(dir_.file("r.csv"));
 }
 
-// The listing saw a finished file; by the time its turn came a writer had
-// it open again. It fails as still being written, with no image.
+// The listing saw finished files; by the time their turn came a writer had
+// them open again, one half written, one not yet past its header. Both
+// fail as still being written, with no image: not as damaged files.
 TEST_F(Batch_Provenance, AScanRewrittenAfterTheListingIsNotReadHalfWritten) {
     make_dirs({"in", "out"});
     const std::string big = insole_bytes(200000, 1), late = insole_bytes(20000, 2);
     for (int k = 0; k < 4; ++k) put(dir_.file("in/a" + std::to_string(k) + ".stl"), big);
+    put(dir_.file("in/y.stl"), late);
     put(dir_.file("in/z.stl"), late);
     const pid_t pid = start_batch({"-j", "1", "-o", dir_.file("out"), dir_.file("in")},
                                   dir_.file("out.txt"), dir_.file("err"), nullptr, 120);
-    ASSERT_TRUE(wait_for_line("[1/5]")) << log();
+    ASSERT_TRUE(wait_for_line("[1/6]")) << log();
     kill(pid, SIGSTOP);
-    const bool early = count_lines_with(log(), "z.stl") == 0;
-    const int writer = open(dir_.file("in/z.stl").c_str(), O_WRONLY | O_TRUNC);
-    ASSERT_EQ(write(writer, late.data(), late.size() / 2), static_cast<ssize_t>(late.size() / 2));
+    const bool early = count_lines_with(log(), "z.stl") + count_lines_with(log(), "y.stl") == 0;
+    int writers[2];
+    for (int k = 0; k < 2; ++k) {
+        const std::size_t part = k == 0 ? 40 : late.size() / 2;
+        writers[k] = open(dir_.file(k == 0 ? "in/y.stl" : "in/z.stl").c_str(), O_WRONLY | O_TRUNC);
+        ASSERT_EQ(write(writers[k], late.data(), part), static_cast<ssize_t>(part));
+    }
     kill(pid, SIGCONT);
     const int status = wait_for(pid);
-    close(writer);
-    ASSERT_TRUE(early) << "z.stl was reached before it was rewritten: " << log();
+    for (const int w : writers) close(w);
+    ASSERT_TRUE(early) << "the scans were reached before they were rewritten: " << log();
     EXPECT_EQ(status, 1) << log();
-    EXPECT_EQ(count_lines_with(log(), "z.stl: still being written: another process has it open"), 1)
+    EXPECT_EQ(count_lines_with(log(), ".stl: still being written: another process has it open"), 2)
         << log();
-    EXPECT_FALSE(exists(dir_.file("out/z.bmp")));
+    EXPECT_EQ(count_lines_with(log(), "not an STL model"), 0) << log();
+    EXPECT_EQ(files_in(dir_.file("out")).size(), 4u) << log();
 }
 
 // A scanner or file-share user writes, a service user converts: no lease
