@@ -176,9 +176,9 @@ TEST_F(Batch_Provenance, AnotherUsersScanStillBeingWrittenWaitsOutTheSettlePerio
     const std::size_t third = ascii.size() / 3;
     ASSERT_EQ(write(writer, ascii.data(), third), static_cast<ssize_t>(third));
     const pid_t pid =
-        start_batch({"--settle", "5", "-o", dir_.file("out"), dir_.file("in")},
+        start_batch({"--settle", "2", "-o", dir_.file("out"), dir_.file("in")},
                     dir_.file("out.txt"), dir_.file("err"), nullptr, 120, RLIM_INFINITY, kNobody);
-    ASSERT_TRUE(wait_for_line("waiting 5 s for 2 files that no lease can watch to settle"))
+    ASSERT_TRUE(wait_for_line("waiting 2 s for 2 files that no lease can watch to settle"))
         << log();
     ASSERT_EQ(write(writer, ascii.data() + third, ascii.size() - third),
               static_cast<ssize_t>(ascii.size() - third));
