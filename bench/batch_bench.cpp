@@ -152,10 +152,10 @@ int main(int argc, char** argv) {
     for (const auto& e : fs::directory_iterator(out)) written += e.path().extension() == ".bmp";
     double digests = 1e30;
     for (int r = 0; r < 3; ++r) digests = std::min(digests, digest_seconds(in));
-    if (ok) rerun_bench(root, program, baseline, short_mode ? 200 : 2000);
-    fs::remove_all(root);
+    fs::remove_all(out);
     if (!ok || written != static_cast<std::size_t>(models)) {
         std::fprintf(stderr, "expected %d height maps, found %zu\n", models, written);
+        fs::remove_all(root);
         return 1;
     }
     for (int k = 0; k < 2; ++k)
@@ -169,5 +169,7 @@ int main(int argc, char** argv) {
     if (!baseline.empty())
         std::printf("baseline %s -j 1: %6.1f files/s; ours / baseline: %.2fx\n", baseline.c_str(),
                     models / best[2], best[2] / best[0]);
+    rerun_bench(root, program, baseline, short_mode ? 200 : 2000);
+    fs::remove_all(root);
     return 0;
 }
