@@ -115,21 +115,15 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
     make_dirs({"in", "in/sub"});
     const std::string good = insole_bytes(4000, 1);
     const std::vector<Triangle> few = insole_model(100, 2);
-    // Name, bytes, and the line each bad file gets.
+    // Name, bytes, and the line each bad file gets; every rule of the check
+    // has its unit case, these show each kind reaches the run's lines.
     const std::vector<std::array<std::string, 3>> bad = {
         {"empty.stl", "", "not an STL model: it is empty"},
-        {"short.stl", good.substr(0, 83), "not an STL model: 83 bytes, shorter than the 84-byte"},
-        {"trailing.stl", good + "x",
-         "not an STL model: " + std::to_string(good.size() + 1) + " bytes, but a binary STL of"},
-        {"count.stl", stl_bytes::binary(few, "", 1u << 31),
-         "not an STL model: its binary header declares 2147483648 facets, more than"},
         // its count bytes, 0x01010101, are more facets than a scan has
         {"picture.stl", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, 1),
          "not an STL model: its binary header declares 16843009 facets"},
         {"readme.stl", "Notes\n=====\nThe scans go in 250_test.\n" + std::string(100, '-'),
          "not an STL model: it is text"},
-        {"bom.stl", "\xEF\xBB\xBF" + stl_bytes::ascii(few),
-         "not an STL model: it starts with a byte-order mark; only a file starting with 'solid'"},
         {"zero.stl", stl_bytes::binary({}), "no facets: the binary STL declares 0"},
         {"no_facets.stl", "solid x\nendsolid x\n", "no facets: an ASCII STL without a readable"},
         {"exporter.stl", stl_bytes::binary(few, "solid by some exporter"),
@@ -157,7 +151,7 @@ TEST_F(Batch, BadFilesGetOneLineEachAndTheGoodOnesAreConverted) {
         EXPECT_EQ(r.lines_with("/" + name + ": " + line), 1) << name << "\n" << r.err;
     for (const char* line :
          {"x.stl: not converted: its output", "missing.stl: cannot open: No such file or directory",
-          "p.stl: cannot open: not a regular file", "converted 3, skipped 0, failed 13"})
+          "p.stl: cannot open: not a regular file", "converted 3, skipped 0, failed 9"})
         EXPECT_EQ(r.lines_with(line), 1) << line << "\n" << r.err;
     EXPECT_EQ(r.lines_with("notes.txt"), 0) << "a folder gives only its *.stl files";
     EXPECT_EQ(r.lines_with("/."), 0) << "nor names beginning with a dot";
