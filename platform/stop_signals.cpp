@@ -1,6 +1,8 @@
 #include "platform/stop_signals.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -85,6 +87,21 @@ void finish_work_on_stop() {
 }
 
 int stop_signal() { return first_signal.load(); }
+
+bool wait_unless_stopped(double seconds) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                     std::chrono::duration<double>(seconds));
+    // In short steps: a handler that only records the signal does not end
+    // a sleep the library restarts.
+    while (stop_signal() == 0) {
+        const Clock::time_point now = Clock::now();
+        if (now >= end) return true;
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(end - now, std::chrono::milliseconds(50)));
+    }
+    return false;
+}
 
 std::string stopping_signals() {
     install_handlers();

@@ -24,6 +24,9 @@ void finish_work_on_stop();
 // The first stop signal received after finish_work_on_stop(); 0 while none.
 int stop_signal();
 
+// Waits `seconds`, or less when a stop signal comes first: then false.
+bool wait_unless_stopped(double seconds);
+
 // The stop signals that reach the handler, as "SIGINT, SIGTERM or SIGHUP"
 // (empty when all three are ignored), for a line that tells how to stop.
 std::string stopping_signals();

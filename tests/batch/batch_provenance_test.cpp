@@ -190,6 +190,16 @@ TEST_F(Batch_Provenance, AnotherUsersScanStillBeingWrittenWaitsOutTheSettlePerio
               1)
         << log();
     EXPECT_EQ(files_in(dir_.file("out")), (Names{"whole.bmp"})) << log();
+    // A stop during a long settle wait ends the run then, each scan reported.
+    const std::string csv = dir_.file("out/r.csv");
+    const pid_t stopped =
+        start_batch({"--settle", "3600", "--overwrite", "--report", csv, "-o", dir_.file("out"),
+                     dir_.file("in")},
+                    dir_.file("out.txt"), dir_.file("err"), nullptr, 20, RLIM_INFINITY, kNobody);
+    ASSERT_TRUE(wait_for_line("waiting 3600 s for 2 files")) << log();
+    kill(stopped, SIGTERM);
+    wait_for(stopped);
+    EXPECT_EQ(count_lines_with(slurp(csv), ",failed,,,,,,,interrupted,"), 2) << log();
 }
 
 // A file system without user attributes (ramfs stands in for a share or a

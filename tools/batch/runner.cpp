@@ -154,7 +154,9 @@ std::vector<Job> jobs_to_convert(const Options& options, const Job_List& list, O
     if (unwatched.empty()) return todo;
     std::fprintf(stderr, "waiting %g s for %zu file%s that no lease can watch to settle\n",
                  options.settle_seconds, unwatched.size(), unwatched.size() == 1 ? "" : "s");
-    std::this_thread::sleep_for(std::chrono::duration<double>(options.settle_seconds));
+    // A stop during the wait leaves them all unread: the run reports them
+    // as interrupted.
+    wait_unless_stopped(options.settle_seconds);
     std::vector<Job> settled;
     for (std::size_t k = 0, u = 0; k < todo.size(); ++k) {
         const bool looked = u < unwatched.size() && unwatched[u] == k;

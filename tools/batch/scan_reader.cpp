@@ -1,17 +1,16 @@
 #include "tools/batch/scan_reader.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 #include "model/stl_check.h"
 #include "model/stl_file.h"
 #include "model/stl_lines.h"
 #include "platform/file_activity.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -28,8 +27,7 @@ struct Descriptor {
 };
 
 // The checks that come before reading: the file's type and its first bytes.
-Status peek(int fd, struct stat& st, unsigned char* head, std::size_t& head_len) {
-    if (fstat(fd, &st) != 0) return from_errno("cannot open: ");
+Status peek(int fd, const struct stat& st, unsigned char* head, std::size_t& head_len) {
     if (!S_ISREG(st.st_mode)) return Status::failed("cannot open: not a regular file");
     const ssize_t n = pread(fd, head, stl_check::kSniffSize, 0);
     if (n < 0) return from_errno("cannot read: ");
@@ -43,10 +41,7 @@ bool still_being_written(Conversion& result, const char* why) {
     return false;
 }
 
-// Where a lease was refused on a file it was expected on (a network file
-// system): the two looks of the settle rule, taken for this file alone.
-bool settles(int fd, const struct stat& first, double settle_seconds) {
-    std::this_thread::sleep_for(std::chrono::duration<double>(settle_seconds));
+bool unchanged_since(int fd, const struct stat& first) {
     struct stat again;
     return fstat(fd, &again) == 0 && File_Stamp::of(again) == File_Stamp::of(first);
 }
@@ -62,16 +57,26 @@ bool read_scan(const Job& job, double settle_seconds, Scan_Read& scan, Conversio
     const Read_Lease lease(file.fd);
     if (lease.state() == Lease_State::Busy) return still_being_written(result, kWriterHasIt);
     struct stat st;
-    unsigned char head[stl_check::kSniffSize] = {};
-    std::size_t head_len = 0;
-    const Status peeked = peek(file.fd, st, head, head_len);
-    if (lease.state() == Lease_State::Unknown && peeked) {
+    if (fstat(file.fd, &st) != 0) {
+        result.status = from_errno("cannot open: ");
+        return false;
+    }
+    // Before the bytes are judged: a file still being written is no damaged one.
+    if (lease.state() == Lease_State::Unknown && S_ISREG(st.st_mode)) {
         if (job.settled && *job.settled != File_Stamp::of(st))
             return still_being_written(result, "it changed after the settle wait");
-        if (!job.settled && !settles(file.fd, st, settle_seconds))
+        // A lease refused where one was expected (a network file system):
+        // the two looks of the settle rule, for this file alone.
+        if (!job.settled && !wait_unless_stopped(settle_seconds)) {
+            result.status = Status::failed("interrupted");
+            return false;
+        }
+        if (!job.settled && !unchanged_since(file.fd, st))
             return still_being_written(result, "its size or times changed during the settle wait");
     }
-    result.status = peeked;
+    unsigned char head[stl_check::kSniffSize] = {};
+    std::size_t head_len = 0;
+    result.status = peek(file.fd, st, head, head_len);
     if (!result.status) return false;
     result.form = stl_header::form(head, head_len) == Stl_Form::Ascii ? "ascii" : "binary";
 
