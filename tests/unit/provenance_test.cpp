@@ -88,6 +88,7 @@ TEST(SourceRecord, RecordFilesKeepRecordsOfTheImagesAsWritten) {
         Record_Keeper keeper;
         keeper.written(image, r, false);
         EXPECT_TRUE(keeper.used_record_files());
+        EXPECT_TRUE(Record_Keeper().record_of(image)) << "on disk before the run ends";
         ASSERT_TRUE(keeper.flush(true));
     }
     EXPECT_EQ(parse_record_file(record_file_text({{"left.bmp", r}})).size(), 1u);

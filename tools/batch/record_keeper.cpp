@@ -103,6 +103,10 @@ void Record_Keeper::written(const std::string& image, const Source_Record& recor
     folder.entries[name] = record;
     folder.dirty = true;
     used_files_ = true;
+    // Written as the run goes, at most once a second, so that a run that is
+    // killed keeps most of its records; a failure is told by flush().
+    if (std::chrono::steady_clock::now() - folder.written >= std::chrono::seconds(1))
+        write_folder(platform::folder_of(image), folder);
 }
 
 void Record_Keeper::renew(const std::string& image, Source_Record record) {
@@ -119,12 +123,14 @@ void Record_Keeper::renew(const std::string& image, Source_Record record) {
 }
 
 Status Record_Keeper::write_folder(const std::string& dir, Folder& folder) {
-    folder.dirty = false;
     folder.written = std::chrono::steady_clock::now();
     const std::string path = dir + "/" + kRecordFileName;
-    if (folder.entries.empty() && access(path.c_str(), F_OK) != 0) return Status::ok();
-    const Status s = write_file_atomically(path.c_str(), record_file_text(folder.entries));
-    return s ? s : Status::failed("cannot write \"" + path + "\": " + s.reason());
+    const Status s = folder.entries.empty() && access(path.c_str(), F_OK) != 0
+                         ? Status::ok()
+                         : write_file_atomically(path.c_str(), record_file_text(folder.entries));
+    if (!s) return Status::failed("cannot write \"" + path + "\": " + s.reason());
+    folder.dirty = false;
+    return s;
 }
 
 Status Record_Keeper::flush(bool final) {

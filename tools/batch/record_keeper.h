@@ -33,7 +33,8 @@ public:
     static File_Label label_for(Source_Record& record);
 
     // After image was written with label_for(record): the record goes to
-    // the folder's record file where the label was not stored.
+    // the folder's record file where the label was not stored, which is
+    // written at most once a second as the run goes.
     void written(const std::string& image, const Source_Record& record, bool label_stored);
 
     // The record made again for an image that stays as it is.
