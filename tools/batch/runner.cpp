@@ -127,14 +127,9 @@ std::vector<Job> jobs_to_convert(const Options& options, const Job_List& list, O
         case Freshness::Renew:
             outcomes.record(skipped_row(job, j.verdict.reason, j.digest), true);
             break;
-        case Freshness::Clash: {
-            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), j.verdict.reason.c_str());
-            Report_Row row = unconverted_row(job.input, job.output, "failed", j.verdict.reason);
-            row.digest = j.digest;
-            row.reason = "clash";
-            outcomes.record(row, false);
+        case Freshness::Clash:
+            outcomes.record(clash_row(job, j.verdict.reason, j.digest), false);
             break;
-        }
         case Freshness::Convert:
             job.why = j.verdict.reason;
             job.settled = j.scan;
@@ -197,6 +192,14 @@ Report_Row skipped_row(const Job& job, const std::string& reason, const std::str
     Report_Row row = unconverted_row(job.input, job.output, "skipped", why);
     row.digest = digest;
     row.reason = reason;
+    return row;
+}
+
+Report_Row clash_row(const Job& job, const std::string& why, const std::string& digest) {
+    std::fprintf(stderr, "%s: %s\n", job.input.c_str(), why.c_str());
+    Report_Row row = unconverted_row(job.input, job.output, "failed", why);
+    row.digest = digest;
+    row.reason = "clash";
     return row;
 }
 

@@ -42,6 +42,9 @@ Report_Row unconverted_row(const std::string& input, const std::string& output, 
 // digest fill the report's columns of those names.
 Report_Row skipped_row(const Job& job, const std::string& reason, const std::string& digest);
 
+// The failure line and row of a model whose output is another scan's image.
+Report_Row clash_row(const Job& job, const std::string& why, const std::string& digest);
+
 // Every input of the command line, converted with options.jobs workers,
 // each outcome recorded. A file still open for writing fails, or with
 // `deferred` is put there for the watch to convert once its writer is done.

@@ -79,11 +79,7 @@ public:
         }
         const Job_Judgement j = judge_job(job, options_, records_, now_ns());
         if (j.verdict.action == Freshness::Clash) {
-            std::fprintf(stderr, "%s: %s\n", job.input.c_str(), j.verdict.reason.c_str());
-            Report_Row row = unconverted_row(job.input, job.output, "failed", j.verdict.reason);
-            row.digest = j.digest;
-            row.reason = "clash";
-            record(row, false);
+            record(clash_row(job, j.verdict.reason, j.digest), false);
             return;
         }
         if (!p.event && j.verdict.action != Freshness::Convert) {
