@@ -28,7 +28,7 @@ int open_temporary(const char* name) {
     return open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
-Status errno_status(int error) { return Status::failed(std::strerror(error)); }
+Status errno_status(int error) { return Status::failed(std::strerror(error), error); }
 
 std::string extension_of(const std::string& path) {
     const std::size_t slash = path.rfind('/');

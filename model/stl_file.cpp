@@ -60,7 +60,7 @@ Status read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_B
     // come, before the type could be checked. O_NONBLOCK stays: reads of a
     // regular file never return EAGAIN.
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return Status::failed(std::strerror(errno));
+    if (fd < 0) return Status::failed(std::strerror(errno), errno);
     const Read_Lease lease(fd);
     const Status read = read_stl_descriptor(fd, lease, triangles, bounds, report);
     close(fd);
@@ -70,7 +70,7 @@ Status read_stl_file(const char* path, std::vector<Triangle>& triangles, Model_B
 Status read_stl_descriptor(int fd, const Read_Lease& lease, std::vector<Triangle>& triangles,
                            Model_Bounds& bounds, Stl_Report& report) {
     struct stat st;
-    if (fstat(fd, &st) != 0) return Status::failed(std::strerror(errno));
+    if (fstat(fd, &st) != 0) return Status::failed(std::strerror(errno), errno);
     if (!S_ISREG(st.st_mode)) return Status::failed("not a regular file");
     const File_Stamp before = File_Stamp::of(st);
     const std::size_t file_size = static_cast<std::size_t>(st.st_size);
@@ -80,6 +80,7 @@ Status read_stl_descriptor(int fd, const Read_Lease& lease, std::vector<Triangle
     std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
     std::size_t read = 0;
     std::string read_error;
+    int read_errno = 0;
     // The digest covers the whole file, also what follows the last facet
     // the parser takes, so that it names the file's content.
     bool parsing = true;
@@ -87,6 +88,7 @@ Status read_stl_descriptor(int fd, const Read_Lease& lease, std::vector<Triangle
         const ssize_t got = pread(fd, block.get(), kBlock, static_cast<off_t>(read));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
+            read_errno = errno;
             read_error = std::strerror(errno);
             break;
         }
@@ -111,6 +113,7 @@ Status read_stl_descriptor(int fd, const Read_Lease& lease, std::vector<Triangle
     bounds = parser.bounds();
     report = parser.report();
     report.read_error = read_error;
+    report.read_errno = read_errno;
     report.digest = digest.digest();
     report.writer = lease.state();
     report.changed_while_read =

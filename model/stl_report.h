@@ -35,6 +35,7 @@ struct Stl_Report {
     // Why the file could not be read to its end ("" if it could); set by
     // read_stl_file, which keeps what came before.
     std::string read_error;
+    int read_errno = 0;  // the errno behind read_error
 
     // The file as read by read_stl_descriptor: the digest of all its bytes,
     // its stamp once read, whether a writer had it open (Busy) or no lease

@@ -14,21 +14,22 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint32_t kFolderEvents =
-    IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE_SELF | IN_MOVE_SELF;
+    IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 
-// A new name that gives a whole file at once: a symbolic link to a regular
-// file, or a second hard link. A file created by a writer is taken at its
-// close instead, and a FIFO or device is no scan at all.
-bool is_new_link(const std::string& path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return false;
-    if (S_ISLNK(st.st_mode)) return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    return S_ISREG(st.st_mode) && st.st_nlink > 1;
+bool same_folder(const Root_Look& a, const Root_Look& b) {
+    return a.device == b.device && a.inode == b.inode;
 }
 
-bool is_folder(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec);
+// What the operator is told when a root's name leads to another folder.
+std::string change_note(bool seen, bool present, const Root_Look& was, const Root_Look& now) {
+    if (!seen) return "the awaited folder is there; listing it";
+    if (!present) return "the watched folder is back; listing it again";
+    if (was.mount_point && !now.mount_point)
+        return "its file system was unmounted; watching the folder beneath until it is back";
+    if (!was.mount_point && now.mount_point)
+        return "a file system was mounted on the watched folder; listing it";
+    if (was.mount_point) return "its file system was mounted again; listing it again";
+    return "the watched folder was replaced; listing it again";
 }
 
 }  // namespace
@@ -39,16 +40,35 @@ Folder_Watch::Folder_Watch(const Options& options) : recursive_(options.recursiv
         status_ = Status::failed(std::strerror(errno));
         return;
     }
-    for (const std::string& input : options.inputs)
-        if (is_folder(input)) {
-            roots_.push_back({input, true});
+    std::vector<std::string> paths;
+    for (const std::string& input : options.inputs) {
+        Root root;
+        root.path = input;
+        root.identity = look_at_root(input);
+        if (root.identity.exists) {
+            root.present = root.seen = root.watched = true;
             add_tree(input, nullptr);
+        } else if (is_folder_to_come(input)) {
+            notes_.push_back(input + ": not there yet; watched when it appears");
+        } else {
+            continue;  // a file: the first pass takes it
         }
+        paths.push_back(input);
+        roots_.push_back(std::move(root));
+    }
     if (roots_.empty()) status_ = Status::failed("no folder among the inputs");
+    prober_ = std::make_unique<Root_Prober>(paths, options.rescan_seconds, recursive_);
 }
 
 Folder_Watch::~Folder_Watch() {
     if (fd_ >= 0) close(fd_);
+}
+
+std::vector<std::string> Folder_Watch::awaited() const {
+    std::vector<std::string> out;
+    for (const Root& root : roots_)
+        if (!root.seen) out.push_back(root.path);
+    return out;
 }
 
 void Folder_Watch::add_folder(const std::string& dir) {
@@ -71,22 +91,41 @@ void Folder_Watch::add_tree(const std::string& dir, std::vector<Sighting>* listi
     });
 }
 
-void Folder_Watch::folder_lost(int wd) {
-    const auto folder = folders_.find(wd);
-    if (folder == folders_.end()) return;
-    for (Root& root : roots_)
-        if (root.path == folder->second && root.present) {
-            root.present = false;
-            notes_.push_back(root.path +
-                             ": the watched folder is gone; it is watched again when it reappears");
+void Folder_Watch::remove_tree(const std::string& dir) {
+    const std::string inside = dir + "/";
+    for (auto it = folders_.begin(); it != folders_.end();) {
+        if (it->second == dir || it->second.compare(0, inside.size(), inside) == 0) {
+            inotify_rm_watch(fd_, it->first);
+            it = folders_.erase(it);
+        } else {
+            ++it;
         }
-    folders_.erase(folder);
+    }
 }
 
 std::vector<std::string> Folder_Watch::take_notes() {
     std::vector<std::string> notes;
     notes.swap(notes_);
     return notes;
+}
+
+void Folder_Watch::follow_root(Root& root, const Root_Look& look, std::vector<Sighting>& found) {
+    // A look begun before the watch was lost may show the folder as it was.
+    if (look.taken == std::chrono::steady_clock::time_point{} || look.taken <= root.lost_at) return;
+    if (!look.exists) {
+        if (root.present)
+            notes_.push_back(root.path +
+                             ": the watched folder is gone; it is watched again when it reappears");
+        if (root.present || root.watched) remove_tree(root.path);
+        root.present = root.watched = false;
+        return;
+    }
+    if (root.watched && root.present && same_folder(root.identity, look)) return;
+    notes_.push_back(root.path + ": " + change_note(root.seen, root.present, root.identity, look));
+    remove_tree(root.path);
+    add_tree(root.path, &found);
+    root.identity = look;
+    root.present = root.seen = root.watched = true;
 }
 
 void Folder_Watch::collect(std::vector<Sighting>& found) {
@@ -99,34 +138,33 @@ void Folder_Watch::collect(std::vector<Sighting>& found) {
             overflow = overflow || (e->mask & IN_Q_OVERFLOW) != 0;
             const auto folder = folders_.find(e->wd);
             if (folder == folders_.end()) continue;
-            if (e->mask & IN_IGNORED) {  // removed, or moved away and let go below
-                folder_lost(e->wd);
-                continue;
-            }
-            if (e->mask & IN_MOVE_SELF) {
-                // Its name no longer leads to it: a folder of the command line
-                // moved away is as good as removed.
-                for (const Root& root : roots_)
-                    if (root.path == folder->second) inotify_rm_watch(fd_, e->wd);
+            if (e->mask & (IN_IGNORED | IN_MOVE_SELF)) {
+                // Removed, unmounted or moved away: its name no longer leads
+                // to it, and the next look says where it leads now.
+                for (Root& root : roots_)
+                    if (root.path == folder->second) {
+                        root.watched = false;
+                        root.lost_at = std::chrono::steady_clock::now();
+                    }
+                if (e->mask & IN_MOVE_SELF) inotify_rm_watch(fd_, e->wd);
+                if (e->mask & IN_IGNORED) folders_.erase(folder);
                 continue;
             }
             if (e->len == 0) continue;
             const std::string path = (fs::path(folder->second) / e->name).string();
             if (e->mask & IN_ISDIR) {
                 if (recursive_ && (e->mask & (IN_CREATE | IN_MOVED_TO))) add_tree(path, &found);
-            } else if (is_scan_name(e->name) && (!(e->mask & IN_CREATE) || is_new_link(path))) {
-                found.push_back({path, true});
+            } else if (is_scan_name(e->name)) {
+                found.push_back({path, (e->mask & IN_ATTRIB) == 0});
             }
         }
     }
-    if (overflow)
+    if (overflow) {
         notes_.push_back("veltrim-batch: note: too many events at once; listing the folders again");
-    for (Root& root : roots_) {
-        if (root.present && !overflow) continue;
-        if (!is_folder(root.path)) continue;
-        if (!root.present)
-            notes_.push_back(root.path + ": the watched folder is back; listing it again");
-        root.present = true;
-        add_tree(root.path, &found);
+        for (const Root& root : roots_)
+            if (root.watched) add_tree(root.path, &found);
     }
+    const std::vector<Root_Look> looks = prober_->looks();
+    for (std::size_t k = 0; k < roots_.size(); ++k) follow_root(roots_[k], looks[k], found);
+    for (std::string& path : prober_->take_listed()) found.push_back({std::move(path), false});
 }

@@ -1,27 +1,33 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/status.h"
 #include "tools/batch/options.h"
+#include "tools/batch/root_prober.h"
 
 // A file the watch is to look at, and why.
 struct Sighting {
     std::string path;
-    // Closed after writing, moved or linked in: converted whatever its
-    // output. Otherwise found by listing a folder again, where an output
-    // that is up to date is skipped.
+    // Made, closed after writing, moved or linked in: converted whatever its
+    // output. Otherwise found by listing a folder again or by a change of
+    // its attributes, where an output that is up to date is skipped.
     bool event = false;
 };
 
 // The kernel side of --watch: inotify on the folders of the command line
 // (with -r, on their subfolders too, also those made or moved in later).
 // Set up before the first pass, so nothing that arrives during it is
-// missed. A watched folder that is removed is announced once and watched
-// again, and listed, when it reappears; when the kernel's event queue
-// overflows, every folder is listed again.
+// missed. A folder of the command line that is not there yet is awaited;
+// one that is removed, unmounted, mounted over or replaced is watched
+// again, and listed, as its name leads to another folder (a Root_Prober
+// looks, off the loop). When the kernel's event queue overflows, every
+// folder is listed again.
 class Folder_Watch {
 public:
     explicit Folder_Watch(const Options& options);
@@ -33,8 +39,10 @@ public:
     const Status& status() const { return status_; }
     int fd() const { return fd_; }
     std::size_t folder_count() const { return roots_.size(); }
+    // Inputs taken as folders that are not there yet: no first pass for them.
+    std::vector<std::string> awaited() const;
 
-    // Reads the waiting events and looks for removed folders that came back.
+    // Reads the waiting events and the latest looks at the folders.
     void collect(std::vector<Sighting>& found);
 
     // Lines for the operator about the folders themselves (one that cannot
@@ -45,14 +53,19 @@ public:
 private:
     struct Root {
         std::string path;
-        bool present = true;
+        bool present = false;  // was there at the last look
+        bool seen = false;     // has been there at all
+        bool watched = false;  // its inotify watch stands
+        Root_Look identity;    // the folder watched
+        std::chrono::steady_clock::time_point lost_at{};
     };
 
     // Watches dir (and with -r its subfolders) and, with listing, adds the
     // scans it holds: the watch comes first, so none falls in between.
     void add_tree(const std::string& dir, std::vector<Sighting>* listing);
     void add_folder(const std::string& dir);
-    void folder_lost(int wd);
+    void remove_tree(const std::string& dir);
+    void follow_root(Root& root, const Root_Look& look, std::vector<Sighting>& found);
 
     int fd_ = -1;
     bool recursive_ = false;
@@ -60,4 +73,5 @@ private:
     std::vector<Root> roots_;
     std::vector<std::string> notes_;
     std::map<int, std::string> folders_;  // watch descriptor -> folder
+    std::unique_ptr<Root_Prober> prober_;
 };

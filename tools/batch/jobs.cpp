@@ -1,6 +1,8 @@
 #include "tools/batch/jobs.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -44,6 +46,11 @@ std::error_code for_each_entry(const fs::path& dir, bool recursive,
     return ec;
 }
 
+bool is_folder_to_come(const std::string& input) {
+    struct stat st;
+    return lstat(input.c_str(), &st) != 0 && errno == ENOENT && !platform::is_stl_name(input);
+}
+
 bool is_scan_name(const std::string& name) { return name[0] != '.' && platform::is_stl_name(name); }
 
 std::string output_path_for(const std::string& input, const std::string& output_dir) {
@@ -75,7 +82,7 @@ Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
     std::map<std::string, std::string> claimed;  // output identity -> the model that claimed it
     for (const auto& [model, named] : models) {
         if (!seen_inputs.insert(identity_of(model)).second) continue;
-        Job job{model, output_path_for(model, output_dir), named, {}, {}};
+        Job job{model, output_path_for(model, output_dir), named, {}, {}, false};
         const auto claim = claimed.emplace(identity_of(job.output), model);
         if (!claim.second) {
             list.collisions.push_back({model, job.output, "", claim.first->second});

@@ -21,6 +21,9 @@ struct Job {
     std::optional<File_Stamp> settled;
     // Why it is converted, for the report.
     std::string why;
+    // Tried before and failed in a way that may pass: the same kind of
+    // failure again is not printed again.
+    bool retrying = false;
 };
 
 // An input that gives no model to convert, and why (without its name).
@@ -46,6 +49,10 @@ struct Job_List {
 // (platform::is_stl_name) that does not begin with "." (a copy tool's
 // temporary, such as ".tmp-scan.stl", or a hidden file).
 bool is_scan_name(const std::string& name);
+
+// An input that names nothing yet and no model (*.stl): the watch awaits it
+// as a folder (a share not mounted yet, say).
+bool is_folder_to_come(const std::string& input);
 
 // Calls visit for each entry of dir, and of its subfolders when recursive;
 // links to folders are not followed, since they could lead back up.

@@ -6,6 +6,7 @@
 // files.
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -66,7 +67,18 @@ int main(int argc, char** argv) {
     Outcomes outcomes;
     Record_Keeper records;
     std::vector<Job> deferred;
-    bool ok = run_first_pass(options, outcomes, records, folders ? &deferred : nullptr);
+    // Folders awaited by the watch have nothing to convert yet.
+    Options first_pass = options;
+    if (folders) {
+        const std::vector<std::string> awaited = folders->awaited();
+        auto is_awaited = [&](const std::string& input) {
+            return std::find(awaited.begin(), awaited.end(), input) != awaited.end();
+        };
+        first_pass.inputs.erase(
+            std::remove_if(first_pass.inputs.begin(), first_pass.inputs.end(), is_awaited),
+            first_pass.inputs.end());
+    }
+    bool ok = run_first_pass(first_pass, outcomes, records, folders ? &deferred : nullptr);
     if (ok && folders && stop_signal() == 0) {
         const Status watched = watch_folders(options, *folders, deferred, outcomes, records);
         if (!watched)

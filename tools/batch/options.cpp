@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "tools/batch/jobs.h"
+
 std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
     CLI::App app{
         "Turns STL models into the height maps (BMP) that Veltrim's \"Save BMP\" writes, with no "
@@ -57,6 +59,13 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
                    "have stayed the same this long (default 2)")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 3600.0));
+    app.add_option("--rescan", options.rescan_seconds,
+                   "With --watch, also list the folders again every SECONDS and convert what "
+                   "changed (by the images' records); 0 never. Default: every 10 s for a folder "
+                   "on a network file system (NFS, SMB/CIFS, FUSE), where files written by other "
+                   "machines raise no event here, never elsewhere")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, 86400.0));
     app.set_version_flag("--version", std::string("veltrim-batch ") + VELTRIM_VERSION);
     app.footer(
         "A folder gives its *.stl files (any case) except names beginning with \".\". Each "
@@ -83,7 +92,7 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
         bool folder = false;
         for (const std::string& input : options.inputs) {
             std::error_code ec;
-            folder = folder || std::filesystem::is_directory(input, ec);
+            folder = folder || std::filesystem::is_directory(input, ec) || is_folder_to_come(input);
         }
         if (!folder) {
             std::fprintf(stderr, "--watch: no folder among the inputs\n");

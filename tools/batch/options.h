@@ -20,6 +20,9 @@ struct Options {
     // Where no lease can tell whether a file is still being written, it
     // must keep its size and times this long.
     double settle_seconds = 2.0;
+    // How often the watch lists its folders again: < 0 only those on a
+    // network file system (every kRemoteRescanSeconds), 0 never.
+    double rescan_seconds = -1.0;
 };
 
 // The options that change an image's pixels, as its record keeps them:

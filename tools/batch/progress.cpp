@@ -35,6 +35,11 @@ void Progress::draw_line() {
     shown_ = line.size();
 }
 
+void Progress::expect_more(std::size_t count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    total_ += count;
+}
+
 void Progress::started(const std::string& input) {
     std::lock_guard<std::mutex> lock(mutex_);
     current_ = input;

@@ -13,6 +13,8 @@ class Progress {
 public:
     Progress(std::size_t total, bool terminal);
 
+    // A watch learns its files one by one.
+    void expect_more(std::size_t count);
     void started(const std::string& input);
     void finished(const std::string& input, const std::string& output, bool ok);
     // A whole block of text on stream, never split by another thread's.

@@ -1,14 +1,11 @@
 #include "tools/batch/runner.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <memory>
 #include <mutex>
-#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +13,8 @@
 #include "platform/stop_signals.h"
 #include "view/window_sizes.h"
 #include "tools/batch/candidates.h"
+#include "tools/batch/conversion_workers.h"
+#include "tools/batch/watch_queue.h"
 #include "tools/batch/stale_temporaries.h"
 #include "view/offscreen_context.h"
 
@@ -52,40 +51,6 @@ std::string warning_text(const Conversion& c) {
 bool gone(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
-}
-
-struct Run {
-    Run(const std::vector<Job>& j, const Options& o, Progress& p, Record_Keeper& r, bool defer)
-        : jobs(j), options(o), progress(p), records(r), defer_busy(defer), rows(j.size()) {}
-
-    const std::vector<Job>& jobs;
-    const Options& options;
-    Progress& progress;
-    Record_Keeper& records;
-    bool defer_busy;
-    std::vector<std::optional<Job_Outcome>> rows;  // one per job, by whichever worker took it
-    std::atomic<std::size_t> next{0};
-    std::mutex egl_mutex;  // EGL display set-up and tear-down, one thread at a time
-    std::string context_error;
-};
-
-void work(Run& run) {
-    // EGL contexts are current per thread, so every worker has its own.
-    std::unique_ptr<Offscreen_Context> context;
-    {
-        std::lock_guard<std::mutex> lock(run.egl_mutex);
-        context = std::make_unique<Offscreen_Context>(sizes::kViewWidth, sizes::kViewHeight);
-        if (!context->status()) run.context_error = context->status().reason();
-    }
-    Model_Converter converter;
-    while (context->status() && stop_signal() == 0) {
-        const std::size_t k = run.next++;
-        if (k >= run.jobs.size()) break;
-        run.rows[k] = convert_job(converter, run.jobs[k], run.options, run.records, run.progress,
-                                  run.defer_busy);
-    }
-    std::lock_guard<std::mutex> lock(run.egl_mutex);
-    context.reset();
 }
 
 // A file that is still being written: it fails, or with `deferred` waits
@@ -224,8 +189,9 @@ std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& jo
         progress.print(stderr,
                        job.input + ": " + c.status.reason() + "; converted once it is finished\n");
         return Job_Outcome{unconverted_row(job.input, job.output, "failed", c.status.reason()),
-                           true};
+                           true, true};
     }
+    const bool may_pass = !ok && failure_may_pass(c.status.code(), c.being_written);
     const std::string quality = height_map::describe(c.quality), warnings = warning_text(c);
     std::string why = c.status.reason();
     if (c.write_failed) why = "cannot write \"" + job.output + "\": " + why;
@@ -240,7 +206,7 @@ std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& jo
         progress.print(stderr, prefixed(job.input + ": warning", c.warnings));
     }
     if (ok && !quality.empty()) progress.print(stderr, job.input + ": WARNING: " + quality + "\n");
-    if (!ok) progress.print(stderr, job.input + ": " + why + "\n");
+    if (!ok && !(job.retrying && may_pass)) progress.print(stderr, job.input + ": " + why + "\n");
     progress.finished(job.input, job.output, ok);
 
     Report_Row row =
@@ -257,7 +223,7 @@ std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& jo
         row.cut = c.quality.cut > 0 ? "yes" : "no";
         row.below_plate = c.quality.below_plate > 0 ? "yes" : "no";
     }
-    return Job_Outcome{row, false};
+    return Job_Outcome{row, false, may_pass};
 }
 
 bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& records,
@@ -295,45 +261,59 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& r
         }
 
     Progress progress(todo.size(), isatty(STDERR_FILENO) == 1);
-    Run run{todo, options, progress, records, deferred != nullptr};
-    const std::size_t workers = std::min<std::size_t>(options.jobs, todo.size());
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work, std::ref(run));
-    for (std::thread& t : threads) t.join();
+    std::vector<std::optional<Job_Outcome>> outcome_of(todo.size());
+    std::vector<bool> taken(todo.size(), false);
+    std::string no_context;
+    if (!todo.empty()) {
+        const unsigned count =
+            static_cast<unsigned>(std::min<std::size_t>(options.jobs, todo.size()));
+        Conversion_Workers workers(count, options, records, progress, deferred != nullptr);
+        if (!workers.status()) no_context = workers.status().reason();
+        for (const Job& job : todo)
+            if (no_context.empty()) workers.submit(job);
+        // A stop leaves the jobs no worker took; those in hand finish.
+        while (no_context.empty() && workers.unfinished() > 0) {
+            if (stop_signal() != 0) workers.take_unstarted();
+            workers.wait(250);
+            for (Finished_Job& f : workers.take_finished()) {
+                taken[f.number] = true;
+                outcome_of[f.number] = std::move(f.outcome);
+            }
+        }
+        if (no_context.empty() && !workers.context_error().empty())
+            std::fprintf(stderr, "veltrim-batch: note: a worker had no OpenGL context (%s)\n",
+                         workers.context_error().c_str());
+    }
     progress.close();
 
-    const std::size_t taken = std::min(run.next.load(), todo.size());
-    std::size_t converted = 0;
+    std::size_t converted = 0, unconverted = 0;
     for (std::size_t k = 0; k < todo.size(); ++k) {
-        if (k < taken) {
-            if (!run.rows[k]) continue;
-            if (run.rows[k]->deferred) {
+        if (taken[k]) {
+            if (!outcome_of[k]) continue;
+            if (outcome_of[k]->deferred) {
                 deferred->push_back(todo[k]);
                 continue;
             }
-            converted += run.rows[k]->row.status == "converted";
-            outcomes.record(run.rows[k]->row, true);
+            converted += outcome_of[k]->row.status == "converted";
+            outcomes.record(outcome_of[k]->row, true);
             continue;
         }
+        ++unconverted;
         std::string why = "interrupted";
-        if (stop_signal() == 0) {  // no worker could draw: every model left fails for that reason
-            why = "no offscreen OpenGL context: " + run.context_error;
+        if (!no_context.empty()) {  // no worker could draw: every model fails for that reason
+            why = no_context;
             std::fprintf(stderr, "%s: %s\n", todo[k].input.c_str(), why.c_str());
         }
         Report_Row row = unconverted_row(todo[k].input, todo[k].output, "failed", why);
         row.reason = todo[k].why;
         outcomes.record(row, true);
     }
-    if (stop_signal() == 0 && taken == todo.size() && !run.context_error.empty())
-        std::fprintf(stderr, "veltrim-batch: note: a worker had no OpenGL context (%s)\n",
-                     run.context_error.c_str());
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::fprintf(stderr, "%s in %.2f s", tally_text(outcomes.tally()).c_str(), seconds);
     if (converted > 0) std::fprintf(stderr, " (%.1f files/s)", converted / seconds);
     std::fprintf(stderr, "\n");
-    if (stop_signal() != 0)
-        std::fprintf(stderr, "interrupted: %zu not converted\n", todo.size() - taken);
+    if (stop_signal() != 0) std::fprintf(stderr, "interrupted: %zu not converted\n", unconverted);
     return no_folder.empty();
 }

@@ -16,10 +16,12 @@
 // in hand finish and no new one starts.
 
 // What became of one job: its report row, or with `deferred` a file still
-// being written that waits for the watch instead of failing.
+// being written that waits for the watch instead of failing. A failure
+// that `may_pass` (a full disk, an I/O error, a writer) is worth trying again.
 struct Job_Outcome {
     Report_Row row;
     bool deferred = false;
+    bool may_pass = false;
 };
 
 // Converts one job with the converter of the calling thread's GL context

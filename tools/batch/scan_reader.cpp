@@ -15,7 +15,7 @@
 namespace {
 
 Status from_errno(const char* what) {
-    return Status::failed(std::string(what) + std::strerror(errno));
+    return Status::failed(std::string(what) + std::strerror(errno), errno);
 }
 
 // Closes the one descriptor the scan is read through.
@@ -82,7 +82,15 @@ bool read_scan(const Job& job, double settle_seconds, Scan_Read& scan, Conversio
 
     result.status = read_stl_descriptor(file.fd, lease, scan.triangles, scan.bounds, scan.report);
     if (!result.status) {
-        result.status = Status::failed("cannot read: " + result.status.reason());
+        result.status =
+            Status::failed("cannot read: " + result.status.reason(), result.status.code());
+        return false;
+    }
+    // An image of the part read before a read error would be taken for the
+    // whole scan's: the error fails it (and the watch tries again).
+    if (scan.report.read_errno != 0) {
+        result.status =
+            Status::failed("cannot read: " + scan.report.read_error, scan.report.read_errno);
         return false;
     }
     if (scan.report.being_written())
