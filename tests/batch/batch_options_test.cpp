@@ -219,6 +219,15 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
 
 // SIGHUP, as a closed terminal sends, in the middle of a run: the files in
 // hand finish whole, no temporary is left, and the report has every model.
+// 1024 jobs, each with room for the largest model accepted, fit no machine
+// this runs on.
+TEST_F(Batch_Options, MoreJobsThanMemoryHoldsAreLoweredWithANote) {
+    put(dir_.file("a.stl"), insole_bytes(500, 1));
+    const Batch_Run r = run_batch({"-j", "1024", dir_.file("a.stl")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lines_with("veltrim-batch: note: -j 1024 lowered to "), 1) << r.err;
+}
+
 TEST_F(Batch_Options, SighupFinishesTheFilesInHand) {
     make_dirs({"in"});
     const std::string model = insole_bytes(60000, 2), out = dir_.file("out"), csv = dir_.file("r");

@@ -135,3 +135,38 @@ protected:
 
     Temp_Dir dir_;
 };
+
+// A watch started in the test's folder, its standard error kept in "err".
+class Batch_Watch : public Batch_Test {
+protected:
+    void start(const std::vector<std::string>& args, const std::string& line = "watching ",
+               uid_t uid = 0) {
+        pid_ = start_batch(args, dir_.file("out.txt"), dir_.file("err"), nullptr, 0, RLIM_INFINITY,
+                           uid);
+        ASSERT_TRUE(wait_for_line(line)) << log();
+    }
+    std::string log() const { return slurp(dir_.file("err")); }
+    bool wait_for_line(const std::string& text) const {
+        return wait_until([&] { return count_lines_with(log(), text) > 0; }, 30);
+    }
+    bool wait_for_files(const std::vector<std::string>& names) const {
+        auto there = [&](const std::string& n) { return exists(dir_.file(n)); };
+        return wait_until([&] { return std::all_of(names.begin(), names.end(), there); }, 30);
+    }
+    int stop() {
+        pause_ms(500);  // time for a second, wrong conversion
+        kill(pid_, SIGTERM);
+        const int status = wait_for(pid_);
+        pid_ = -1;
+        return status;
+    }
+    // A test that ended early leaves no watch behind.
+    void TearDown() override {
+        if (pid_ > 0 && kill(pid_, SIGKILL) == 0) wait_for(pid_);
+    }
+    void move(const std::string& from, const std::string& to) {
+        ASSERT_EQ(rename(dir_.file(from).c_str(), dir_.file(to).c_str()), 0);
+    }
+
+    pid_t pid_ = -1;
+};

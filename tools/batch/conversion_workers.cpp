@@ -22,8 +22,7 @@ constexpr auto kStopPoll = std::chrono::milliseconds(100);
 }  // namespace
 
 Conversion_Workers::Conversion_Workers(unsigned count, const Options& options,
-                                       Record_Keeper& records, Progress& progress,
-                                       bool defer_busy)
+                                       Record_Keeper& records, Progress& progress, bool defer_busy)
     : options_(options), records_(records), progress_(progress), defer_busy_(defer_busy) {
     wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     starting_ = count;
@@ -113,8 +112,7 @@ void Conversion_Workers::work() {
             item = std::move(queue_.front());
             queue_.pop_front();
         }
-        item.outcome =
-            convert_job(converter, item.job, options_, records_, progress_, defer_busy_);
+        item.outcome = convert_job(converter, item.job, options_, records_, progress_, defer_busy_);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             finished_.push_back(std::move(item));

@@ -15,6 +15,7 @@
 
 #include "platform/stop_signals.h"
 #include "tools/batch/folder_watch.h"
+#include "tools/batch/job_memory.h"
 #include "tools/batch/options.h"
 #include "tools/batch/outcomes.h"
 #include "tools/batch/record_keeper.h"
@@ -36,6 +37,21 @@ void keep_model_sized_blocks() {
     mallopt(M_TRIM_THRESHOLD, kBlock);
 }
 
+// More jobs than memory holds, each with a model as large as is accepted,
+// could end the run in the kernel's out-of-memory killer: fewer, said.
+void limit_jobs_to_memory(Options& options) {
+    const std::optional<std::uint64_t> available = available_memory();
+    if (!available) return;
+    const unsigned allowed = jobs_memory_allows(options.jobs, *available, kBytesPerJob);
+    if (allowed == options.jobs) return;
+    std::fprintf(stderr,
+                 "veltrim-batch: note: -j %u lowered to %u: a job may need %.1f GB (a model of "
+                 "%u facets) and %.1f GB of memory is free\n",
+                 options.jobs, allowed, kBytesPerJob / 1e9, stl_check::kMaxFacets,
+                 *available / 1e9);
+    options.jobs = allowed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,6 +66,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    limit_jobs_to_memory(options);
     finish_work_on_stop();
 
     // Watching starts before the first pass, so that what arrives during

@@ -25,8 +25,7 @@ bool is_remote_type(long type) {
     case 0xFF534D42UL:  // CIFS
     case 0x65735546UL:  // FUSE
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -49,7 +48,8 @@ Root_Look look_at_root(const std::string& path) {
     look.mount_point = stat((path + "/..").c_str(), &parent) == 0 &&
                        (parent.st_dev != st.st_dev || parent.st_ino == st.st_ino);
     struct statfs fs;
-    look.remote = counted_as_remote() || (statfs(path.c_str(), &fs) == 0 && is_remote_type(fs.f_type));
+    look.remote =
+        counted_as_remote() || (statfs(path.c_str(), &fs) == 0 && is_remote_type(fs.f_type));
     return look;
 }
 
@@ -71,8 +71,8 @@ void probe(const std::shared_ptr<Root_Prober::Shared>& s) {
     for (;;) {
         for (std::size_t k = 0; k < s->roots.size(); ++k) {
             const Root_Look look = look_at_root(s->roots[k]);
-            const double every =
-                s->rescan_seconds < 0 ? (look.remote ? kRemoteRescanSeconds : 0) : s->rescan_seconds;
+            const double every = s->rescan_seconds < 0 ? (look.remote ? kRemoteRescanSeconds : 0)
+                                                       : s->rescan_seconds;
             std::vector<std::string> found;
             if (look.exists && every > 0 && Clock::now() >= next_listing[k]) {
                 // The first pass and the watch's own listings cover the start.

@@ -95,18 +95,10 @@ std::vector<Watch_Queue::Interrupted> Watch_Queue::stop() {
     for (const auto& [path, s] : scans_) {
         std::string why;
         switch (s.waiting) {
-        case Waiting::Settling:
-            why = "waiting for its size and times to settle";
-            break;
-        case Waiting::Writer:
-            why = std::string(kStillWritten) + kWriterHasIt;
-            break;
-        case Waiting::Retry:
-            why = "waiting to try again after: " + s.last_failure;
-            break;
-        case Waiting::Converting:
-            why = "being converted";
-            break;
+        case Waiting::Settling: why = "waiting for its size and times to settle"; break;
+        case Waiting::Writer: why = std::string(kStillWritten) + kWriterHasIt; break;
+        case Waiting::Retry: why = "waiting to try again after: " + s.last_failure; break;
+        case Waiting::Converting: why = "being converted"; break;
         }
         out.push_back({path, s.event, "interrupted (" + why + ")"});
     }
@@ -125,9 +117,7 @@ bool failure_may_pass(int error_code, bool being_written) {
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-    case EIO:
-        return true;
-    default:
-        return being_written;
+    case EIO: return true;
+    default: return being_written;
     }
 }
