@@ -16,7 +16,8 @@ for f in /usr/bin/veltrim /usr/bin/veltrim-batch \
          /usr/share/icons/hicolor/scalable/apps/veltrim.svg \
          /usr/share/icons/hicolor/48x48/apps/veltrim.png \
          /usr/share/icons/hicolor/256x256/apps/veltrim.png \
-         /usr/share/man/man1/veltrim.1.gz /usr/share/man/man1/veltrim-batch.1.gz; do
+         /usr/share/man/man1/veltrim.1.gz /usr/share/man/man1/veltrim-batch.1.gz \
+         /lib/systemd/system/veltrim-watch@.service; do
   grep -qx "$f" <<<"$files" || fail "missing $f"
 done
 grep -q '^/usr/share/veltrim/250_test/.*\.stl$' <<<"$files" || fail "no sample models"

@@ -10,7 +10,7 @@ packages=(
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libopencv-core-dev libopencv-imgcodecs-dev libxxhash-dev attr
   libcli11-dev
-  xvfb xauth xdotool imagemagick fonts-wqy-zenhei tesseract-ocr tesseract-ocr-eng
+  systemd xvfb xauth xdotool imagemagick fonts-wqy-zenhei tesseract-ocr tesseract-ocr-eng
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format shellcheck
   libassimp-dev

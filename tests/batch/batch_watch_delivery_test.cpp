@@ -112,8 +112,9 @@ TEST_F(Batch_Watch_Delivery, EveryNewNameIsConvertedOnceFinished) {
     ASSERT_EQ(write(held, model_.data(), half), static_cast<ssize_t>(half));
     EXPECT_EQ(stop(), 1) << "a scan in hand was interrupted: " << log();
     close(held);
-    EXPECT_EQ(count_lines_with(log(), "held.stl: interrupted (still being written: another "
-                                      "process has it open for writing)"),
+    EXPECT_EQ(count_lines_with(log(),
+                               "held.stl: interrupted (still being written: another "
+                               "process has it open for writing)"),
               1)
         << log();
     EXPECT_EQ(count_lines_with(slurp(report), ",converted,"), 2) << slurp(report);
@@ -157,9 +158,8 @@ TEST_F(Batch_Watch_Delivery, AFullDiskIsTriedAgainUntilThereIsSpace) {
     put(dir_.file("in/later.stl"), model_);
     EXPECT_TRUE(wait_for_line("later.stl: tried again in 1 s")) << log();
     EXPECT_EQ(stop(), 1) << log();
-    EXPECT_EQ(count_lines_with(slurp(report),
-                               "interrupted (waiting to try again after: cannot write"),
-              1)
+    EXPECT_EQ(
+        count_lines_with(slurp(report), "interrupted (waiting to try again after: cannot write"), 1)
         << slurp(report);
     umount2(dir_.file("out").c_str(), MNT_DETACH);
 }

@@ -61,11 +61,12 @@ TEST(Watch_Queue, AStopReportsEveryScanInHandWithWhyItWaited) {
     q.converting("converting");
     std::map<std::string, std::string> said;
     for (const Watch_Queue::Interrupted& i : q.stop()) said[i.path] = i.message;
-    EXPECT_EQ(said["settling"], "interrupted (waiting for its size and times to settle)");
+    EXPECT_EQ(said["settling"], "interrupted (waiting for it to settle)");
     EXPECT_EQ(said["writer"],
               "interrupted (still being written: another process has it open for writing)");
-    EXPECT_EQ(said["retry"], "interrupted (waiting to try again after: cannot write \"x.bmp\": "
-                             "No space left on device)");
+    EXPECT_EQ(said["retry"],
+              "interrupted (waiting to try again after: cannot write \"x.bmp\": "
+              "No space left on device)");
     EXPECT_EQ(said["converting"], "interrupted (being converted)");
     EXPECT_TRUE(q.empty());
 }

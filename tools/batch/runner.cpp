@@ -296,6 +296,8 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& r
             }
             converted += outcome_of[k]->row.status == "converted";
             outcomes.record(outcome_of[k]->row, true);
+            // The watch tries it again: a full disk may have room by then.
+            if (deferred != nullptr && outcome_of[k]->may_pass) deferred->push_back(todo[k]);
             continue;
         }
         ++unconverted;

@@ -38,10 +38,21 @@ public:
           outcomes_(outcomes),
           records_(records),
           workers_(workers),
-          progress_(progress) {}
+          progress_(progress) {
+        // The first pass's outcomes stand until their scans change.
+        for (const Report_Row& row : outcomes.rows())
+            stamp_at_outcome_[row.input] = stamp_of(row.input);
+    }
 
     void sighted(const Sighting& s, bool named = false) {
         queue_.sighted(s.path, s.event, named, stamp_of(s.path), Clock::now());
+    }
+
+    // A scan the first pass left to the watch: its writer still had it, or
+    // its failure may pass.
+    void deferred(const Job& job) {
+        sighted({job.input, true}, job.named);
+        if (!outcomes_.known(job.input)) queue_.writer_busy(job.input, Clock::now());
     }
 
     // Looks at each scan that is due: converts it if its writer is done.
@@ -99,6 +110,14 @@ private:
 
     void look_at(const std::string& path, Clock::time_point now) {
         const Watch_Queue::Scan& scan = *queue_.find(path);
+        // Listed again unchanged since its outcome: a failure that cannot
+        // pass is not tried again until the scan changes.
+        const auto outcome = stamp_at_outcome_.find(path);
+        if (!scan.event && outcome != stamp_at_outcome_.end() &&
+            outcome->second == stamp_of(path)) {
+            queue_.done(path, now);
+            return;
+        }
         // O_NONBLOCK: a FIFO must not hold the watch in open.
         const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
@@ -186,6 +205,7 @@ private:
 
     void record(const Report_Row& row, bool owns_output) {
         outcomes_.record(row, owns_output);
+        stamp_at_outcome_[row.input] = stamp_of(row.input);
         const Status kept = records_.flush(false);
         if (!kept) std::fprintf(stderr, "veltrim-batch: %s\n", kept.reason().c_str());
         report_dirty_ = true;
@@ -198,6 +218,7 @@ private:
     Progress& progress_;
     Watch_Queue queue_;
     std::map<std::string, std::string> output_in_hand_;  // output identity -> its scan
+    std::map<std::string, std::optional<File_Stamp>> stamp_at_outcome_;
     bool report_dirty_ = false;
     Clock::time_point report_written_{};
 };
@@ -218,7 +239,7 @@ Status watch_folders(const Options& options, Folder_Watch& folders,
                  folders.folder_count(), folders.folder_count() == 1 ? "" : "s",
                  stoppers.empty() ? "no signal" : stoppers.c_str());
     Watch_Loop loop(options, outcomes, records, workers, progress);
-    for (const Job& job : deferred) loop.sighted({job.input, true}, job.named);
+    for (const Job& job : deferred) loop.deferred(job);
     std::vector<Sighting> found;
     while (stop_signal() == 0) {
         // 250 ms bounds the wait for a signal and for the folders' looks.

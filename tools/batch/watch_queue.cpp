@@ -95,7 +95,7 @@ std::vector<Watch_Queue::Interrupted> Watch_Queue::stop() {
     for (const auto& [path, s] : scans_) {
         std::string why;
         switch (s.waiting) {
-        case Waiting::Settling: why = "waiting for its size and times to settle"; break;
+        case Waiting::Settling: why = "waiting for it to settle"; break;
         case Waiting::Writer: why = std::string(kStillWritten) + kWriterHasIt; break;
         case Waiting::Retry: why = "waiting to try again after: " + s.last_failure; break;
         case Waiting::Converting: why = "being converted"; break;
