@@ -49,10 +49,12 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
                    "output, or be taken as a scan (*.stl)")
         ->type_name("FILE");
     app.add_flag("--watch", options.watch,
-                 "Keep running and convert every *.stl that is closed after writing, moved, "
-                 "linked or copied into the given folders (with -r, also new subfolders), once "
-                 "no process writes it, until SIGINT, SIGTERM or SIGHUP; files still being "
-                 "written at the start wait for their writer");
+                 "Keep running and convert every *.stl that arrives in the given folders "
+                 "(with -r, also new subfolders), however it arrives, once no process writes "
+                 "it; a folder not there yet is watched when it appears, a failure that can "
+                 "pass (a full disk) is tried again. Until SIGINT, SIGTERM or SIGHUP: the "
+                 "conversions in hand finish, every other scan in hand is reported as "
+                 "interrupted");
     app.add_option("--settle", options.settle_seconds,
                    "Where no lease can tell whether a file is still being written (a file "
                    "another user owns, a network share), take it only once its size and times "
