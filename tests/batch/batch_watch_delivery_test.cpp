@@ -56,6 +56,19 @@ TEST_F(Batch_Watch_Delivery, AMountedFolderIsFollowedThroughUnmountAndMount) {
     umount2(dir_.file("in").c_str(), MNT_DETACH);
 }
 
+// The looks at where a folder's name leads hang with a hung share (a
+// FIFO no one writes stands in): the watch goes on converting meanwhile.
+TEST_F(Batch_Watch_Delivery, AHungLookAtTheFoldersHoldsNothingUp) {
+    make_dirs({"in", "out"});
+    ASSERT_EQ(mkfifo(dir_.file("hold").c_str(), 0600), 0);
+    setenv("VELTRIM_TEST_HOLD_LOOKS", dir_.file("hold").c_str(), 1);
+    start({"--watch", "-o", dir_.file("out"), dir_.file("in")});
+    unsetenv("VELTRIM_TEST_HOLD_LOOKS");
+    put(dir_.file("in/scan.stl"), model_);
+    EXPECT_TRUE(wait_for_files({"out/scan.bmp"})) << log();
+    EXPECT_EQ(stop(), 0) << log();
+}
+
 // Folders named before they exist are awaited, not failed; a missing model
 // still fails, and a watch whose folders are all missing starts anyway.
 TEST_F(Batch_Watch_Delivery, MissingFoldersAreAwaitedAndWatchedOnceThere) {

@@ -2,10 +2,12 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <thread>
+#include <unistd.h>
 
 #include "tools/batch/jobs.h"
 
@@ -33,6 +35,15 @@ bool is_remote_type(long type) {
 bool counted_as_remote() {
     const char* forced = std::getenv("VELTRIM_TEST_COUNT_AS_REMOTE");
     return forced != nullptr && forced[0] == '1';
+}
+
+// Tests stand in for a hung share: a round of looks first opens this FIFO,
+// which blocks until some writer opens it.
+void held_by_tests() {
+    const char* fifo = std::getenv("VELTRIM_TEST_HOLD_LOOKS");
+    if (fifo == nullptr) return;
+    const int fd = open(fifo, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) close(fd);
 }
 
 }  // namespace
@@ -69,6 +80,7 @@ namespace {
 void probe(const std::shared_ptr<Root_Prober::Shared>& s) {
     std::vector<Clock::time_point> next_listing(s->roots.size(), Clock::time_point{});
     for (;;) {
+        held_by_tests();
         for (std::size_t k = 0; k < s->roots.size(); ++k) {
             const Root_Look look = look_at_root(s->roots[k]);
             const double every = s->rescan_seconds < 0 ? (look.remote ? kRemoteRescanSeconds : 0)
