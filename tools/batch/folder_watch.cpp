@@ -1,5 +1,6 @@
 #include "tools/batch/folder_watch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -7,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tools/batch/jobs.h"
+#include "tools/batch/folder_walk.h"
 
 namespace fs = std::filesystem;
 
@@ -33,7 +34,8 @@ bool is_folder(const std::string& path) {
 
 }  // namespace
 
-Folder_Watch::Folder_Watch(const Options& options) : recursive_(options.recursive) {
+Folder_Watch::Folder_Watch(const Options& options)
+    : recursive_(options.recursive), follow_links_(options.follow_links) {
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0) {
         status_ = Status::failed(std::strerror(errno));
@@ -60,15 +62,34 @@ void Folder_Watch::add_folder(const std::string& dir) {
 }
 
 void Folder_Watch::add_tree(const std::string& dir, std::vector<Sighting>* listing) {
+    // A link to a folder made later is judged with the folders above it:
+    // the folder of the command line that holds it is walked again.
+    auto names_dir = [&](const Root& root) { return root.path == dir; };
+    auto holds_dir = [&](const Root& root) {
+        const fs::path below = fs::path(dir).lexically_relative(root.path);
+        return !below.empty() && *below.begin() != "." && *below.begin() != "..";
+    };
+    const auto holder = std::find_if(roots_.begin(), roots_.end(), holds_dir);
+    std::error_code ec;
+    if (holder != roots_.end() && fs::is_symlink(dir, ec) &&
+        std::none_of(roots_.begin(), roots_.end(), names_dir)) {
+        add_tree(holder->path, listing);
+        return;
+    }
     add_folder(dir);
-    for_each_entry(dir, recursive_, [&](const fs::directory_entry& e) {
-        std::error_code type_ec;
-        if (recursive_ && e.is_directory(type_ec) && !e.is_symlink(type_ec))
-            add_folder(e.path().string());
-        else if (listing != nullptr && is_scan_name(e.path().filename().string()) &&
-                 e.is_regular_file(type_ec))
-            listing->push_back({e.path().string(), false});
-    });
+    std::vector<std::string> notes;
+    walk_folder(
+        dir, {recursive_, follow_links_},
+        [&](const std::string& path, Walk_Find what) {
+            if (what == Walk_Find::Folder)
+                add_folder(path);
+            else if (listing != nullptr)
+                listing->push_back({path, false});
+        },
+        notes);
+    // Folders are listed again (an overflow, a folder back): a line once.
+    for (std::string& note : notes)
+        if (named_.insert(note).second) notes_.push_back(std::move(note));
 }
 
 void Folder_Watch::folder_lost(int wd) {
@@ -112,7 +133,7 @@ void Folder_Watch::collect(std::vector<Sighting>& found) {
             }
             if (e->len == 0) continue;
             const std::string path = (fs::path(folder->second) / e->name).string();
-            if (e->mask & IN_ISDIR) {
+            if ((e->mask & IN_ISDIR) || is_folder(path)) {  // a folder, or a link to one
                 if (recursive_ && (e->mask & (IN_CREATE | IN_MOVED_TO))) add_tree(path, &found);
             } else if (is_scan_name(e->name) && (!(e->mask & IN_CREATE) || is_new_link(path))) {
                 found.push_back({path, true});

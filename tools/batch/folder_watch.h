@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,10 @@ private:
 
     int fd_ = -1;
     bool recursive_ = false;
+    bool follow_links_ = false;
     Status status_;
     std::vector<Root> roots_;
     std::vector<std::string> notes_;
+    std::set<std::string> named_;         // the folder walks' notes given so far
     std::map<int, std::string> folders_;  // watch descriptor -> folder
 };
