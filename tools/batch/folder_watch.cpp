@@ -1,5 +1,6 @@
 #include "tools/batch/folder_watch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tools/batch/folder_walk.h"
 #include "tools/batch/jobs.h"
 
 namespace fs = std::filesystem;
@@ -15,6 +17,11 @@ namespace {
 
 constexpr std::uint32_t kFolderEvents =
     IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+
+bool is_folder(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
 
 bool same_folder(const Root_Look& a, const Root_Look& b) {
     return a.device == b.device && a.inode == b.inode;
@@ -34,7 +41,8 @@ std::string change_note(bool seen, bool present, const Root_Look& was, const Roo
 
 }  // namespace
 
-Folder_Watch::Folder_Watch(const Options& options) : recursive_(options.recursive) {
+Folder_Watch::Folder_Watch(const Options& options)
+    : recursive_(options.recursive), follow_links_(options.follow_links) {
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0) {
         status_ = Status::failed(std::strerror(errno));
@@ -57,7 +65,8 @@ Folder_Watch::Folder_Watch(const Options& options) : recursive_(options.recursiv
         roots_.push_back(std::move(root));
     }
     if (roots_.empty()) status_ = Status::failed("no folder among the inputs");
-    prober_ = std::make_unique<Root_Prober>(paths, options.rescan_seconds, recursive_);
+    prober_ = std::make_unique<Root_Prober>(paths, options.rescan_seconds,
+                                            Walk_Rules{recursive_, follow_links_});
 }
 
 Folder_Watch::~Folder_Watch() {
@@ -80,15 +89,34 @@ void Folder_Watch::add_folder(const std::string& dir) {
 }
 
 void Folder_Watch::add_tree(const std::string& dir, std::vector<Sighting>* listing) {
+    // A link to a folder made later is judged with the folders above it:
+    // the folder of the command line that holds it is walked again.
+    auto names_dir = [&](const Root& root) { return root.path == dir; };
+    auto holds_dir = [&](const Root& root) {
+        const fs::path below = fs::path(dir).lexically_relative(root.path);
+        return !below.empty() && *below.begin() != "." && *below.begin() != "..";
+    };
+    const auto holder = std::find_if(roots_.begin(), roots_.end(), holds_dir);
+    std::error_code ec;
+    if (holder != roots_.end() && fs::is_symlink(dir, ec) &&
+        std::none_of(roots_.begin(), roots_.end(), names_dir)) {
+        add_tree(holder->path, listing);
+        return;
+    }
     add_folder(dir);
-    for_each_entry(dir, recursive_, [&](const fs::directory_entry& e) {
-        std::error_code type_ec;
-        if (recursive_ && e.is_directory(type_ec) && !e.is_symlink(type_ec))
-            add_folder(e.path().string());
-        else if (listing != nullptr && is_scan_name(e.path().filename().string()) &&
-                 e.is_regular_file(type_ec))
-            listing->push_back({e.path().string(), false});
-    });
+    std::vector<std::string> notes;
+    walk_folder(
+        dir, {recursive_, follow_links_},
+        [&](const std::string& path, Walk_Find what) {
+            if (what == Walk_Find::Folder)
+                add_folder(path);
+            else if (listing != nullptr)
+                listing->push_back({path, false});
+        },
+        notes);
+    // Folders are listed again (an overflow, a folder back): a line once.
+    for (std::string& note : notes)
+        if (named_.insert(note).second) notes_.push_back(std::move(note));
 }
 
 void Folder_Watch::remove_tree(const std::string& dir) {
@@ -152,7 +180,7 @@ void Folder_Watch::collect(std::vector<Sighting>& found) {
             }
             if (e->len == 0) continue;
             const std::string path = (fs::path(folder->second) / e->name).string();
-            if (e->mask & IN_ISDIR) {
+            if ((e->mask & IN_ISDIR) || is_folder(path)) {  // a folder, or a link to one
                 if (recursive_ && (e->mask & (IN_CREATE | IN_MOVED_TO))) add_tree(path, &found);
             } else if (is_scan_name(e->name)) {
                 found.push_back({path, (e->mask & IN_ATTRIB) == 0});

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,9 +70,11 @@ private:
 
     int fd_ = -1;
     bool recursive_ = false;
+    bool follow_links_ = false;
     Status status_;
     std::vector<Root> roots_;
     std::vector<std::string> notes_;
+    std::set<std::string> named_;         // the folder walks' notes given so far
     std::map<int, std::string> folders_;  // watch descriptor -> folder
     std::unique_ptr<Root_Prober> prober_;
 };

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/file_names.h"
+#include "tools/batch/folder_walk.h"
 
 namespace fs = std::filesystem;
 
@@ -18,40 +19,10 @@ std::string identity_of(const fs::path& p) {
     return ec ? fs::absolute(p).lexically_normal().string() : c.string();
 }
 
-namespace {
-
-void list_folder(const fs::path& dir, bool recursive, std::vector<std::string>& found,
-                 std::vector<Job_Failure>& failures) {
-    const std::error_code ec = for_each_entry(dir, recursive, [&](const fs::directory_entry& e) {
-        std::error_code type_ec;
-        if (is_scan_name(e.path().filename().string()) && e.is_regular_file(type_ec))
-            found.push_back(e.path().string());
-    });
-    if (ec) failures.push_back({dir.string(), "", "cannot read the folder: " + ec.message(), ""});
-}
-
-}  // namespace
-
-std::error_code for_each_entry(const fs::path& dir, bool recursive,
-                               const std::function<void(const fs::directory_entry&)>& visit) {
-    std::error_code ec;
-    const auto options = fs::directory_options::skip_permission_denied;
-    if (recursive) {
-        fs::recursive_directory_iterator it(dir, options, ec), end;
-        for (; !ec && it != end; it.increment(ec)) visit(*it);
-    } else {
-        fs::directory_iterator it(dir, options, ec), end;
-        for (; !ec && it != end; it.increment(ec)) visit(*it);
-    }
-    return ec;
-}
-
 bool is_folder_to_come(const std::string& input) {
     struct stat st;
     return lstat(input.c_str(), &st) != 0 && errno == ENOENT && !platform::is_stl_name(input);
 }
-
-bool is_scan_name(const std::string& name) { return name[0] != '.' && platform::is_stl_name(name); }
 
 std::string output_path_for(const std::string& input, const std::string& output_dir) {
     const fs::path in(input);
@@ -62,15 +33,20 @@ std::string output_path_for(const std::string& input, const std::string& output_
     return (dir / name).string();
 }
 
-Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
-                     const std::string& output_dir) {
+Job_List gather_jobs(const Options& options) {
     Job_List list;
     std::vector<std::pair<std::string, bool>> models;  // path, named outright
-    for (const std::string& input : inputs) {
+    const Walk_Rules rules{options.recursive, options.follow_links};
+    for (const std::string& input : options.inputs) {
         std::error_code ec;
         if (fs::is_directory(input, ec)) {
             std::vector<std::string> found;
-            list_folder(input, recursive, found, list.failures);
+            auto take_scans = [&](const std::string& path, Walk_Find what) {
+                if (what == Walk_Find::Scan) found.push_back(path);
+            };
+            if (const std::error_code walk_ec = walk_folder(input, rules, take_scans, list.notes))
+                list.failures.push_back(
+                    {input, "", "cannot read the folder: " + walk_ec.message(), ""});
             std::sort(found.begin(), found.end());
             for (std::string& f : found) models.emplace_back(std::move(f), false);
         } else {
@@ -82,7 +58,7 @@ Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
     std::map<std::string, std::string> claimed;  // output identity -> the model that claimed it
     for (const auto& [model, named] : models) {
         if (!seen_inputs.insert(identity_of(model)).second) continue;
-        Job job{model, output_path_for(model, output_dir), named, {}, {}, false};
+        Job job{model, output_path_for(model, options.output_dir), named, {}, {}, false};
         const auto claim = claimed.emplace(identity_of(job.output), model);
         if (!claim.second) {
             list.collisions.push_back({model, job.output, "", claim.first->second});

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <optional>
-#include <system_error>
 #include <string>
 #include <vector>
 
 #include "platform/file_activity.h"
+#include "tools/batch/options.h"
 
 // One model to convert and the file it becomes.
 struct Job {
@@ -35,31 +34,21 @@ struct Job_Failure {
 };
 
 // What the command line names, resolved to models: a file is taken as it
-// is, a folder gives its scans (see is_scan_name; with recursive, those of
-// its subfolders too), sorted by path. A model named twice is taken once.
+// is, a folder gives its scans as walk_folder finds them under the
+// options' -r and -L, sorted by path. A model named twice is taken once.
 struct Job_List {
     std::vector<Job> jobs;
     // Folders that cannot be read.
     std::vector<Job_Failure> failures;
     // Later models whose output another model already claims.
     std::vector<Job_Failure> collisions;
+    // The walks' lines about links that gave nothing: no failures.
+    std::vector<std::string> notes;
 };
-
-// Whether a file found in a folder is a scan to convert: a model's name
-// (platform::is_stl_name) that does not begin with "." (a copy tool's
-// temporary, such as ".tmp-scan.stl", or a hidden file).
-bool is_scan_name(const std::string& name);
 
 // An input that names nothing yet and no model (*.stl): the watch awaits it
 // as a folder (a share not mounted yet, say).
 bool is_folder_to_come(const std::string& input);
-
-// Calls visit for each entry of dir, and of its subfolders when recursive;
-// links to folders are not followed, since they could lead back up.
-// Returns the error that ended the walk early, if one did.
-std::error_code for_each_entry(
-    const std::filesystem::path& dir, bool recursive,
-    const std::function<void(const std::filesystem::directory_entry&)>& visit);
 
 // A name to compare paths by: a model reached twice (through "." or a
 // link) is one model, and two outputs that are one file collide.
@@ -69,5 +58,4 @@ std::string identity_of(const std::filesystem::path& p);
 // is not empty, else beside the input.
 std::string output_path_for(const std::string& input, const std::string& output_dir);
 
-Job_List gather_jobs(const std::vector<std::string>& inputs, bool recursive,
-                     const std::string& output_dir);
+Job_List gather_jobs(const Options& options);

@@ -23,6 +23,9 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
                    "Write NAME.bmp into DIR (created if missing) instead of beside each input")
         ->type_name("DIR");
     app.add_flag("-r,--recursive", options.recursive, "Also take the *.stl files of subfolders");
+    app.add_flag("-L,--follow-links", options.follow_links,
+                 "Follow links to folders under -r (each folder once: a link that leads back "
+                 "into a folder being walked is named and not followed)");
     app.add_option("-j,--jobs", options.jobs,
                    "Convert N files at once (default: the number of cores)")
         ->type_name("N")

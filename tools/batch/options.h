@@ -12,6 +12,7 @@ struct Options {
     std::string report;  // CSV file written at the end; empty for none
     std::vector<Rotation> rotations;
     bool recursive = false;
+    bool follow_links = false;  // under recursive, into linked folders too
     bool overwrite = false;
     bool verbose = false;
     bool watch = false;

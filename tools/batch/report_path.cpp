@@ -48,7 +48,7 @@ Status check_report_path(const Options& options) {
         std::error_code ignored;
         return identity_of(other) == id || fs::equivalent(report, other, ignored);
     };
-    const Job_List list = gather_jobs(options.inputs, options.recursive, options.output_dir);
+    const Job_List list = gather_jobs(options);
     for (const Job& job : list.jobs) {
         if (same(job.input)) return Status::failed("it is the input \"" + job.input + "\"");
         if (same(job.output)) return Status::failed("it is the output of \"" + job.input + "\"");

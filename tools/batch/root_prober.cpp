@@ -9,8 +9,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "tools/batch/jobs.h"
-
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -67,7 +65,7 @@ Root_Look look_at_root(const std::string& path) {
 struct Root_Prober::Shared {
     std::vector<std::string> roots;
     double rescan_seconds;
-    bool recursive;
+    Walk_Rules walk;
     std::mutex mutex;
     std::condition_variable stop_wait;
     bool stopping = false;
@@ -91,12 +89,14 @@ void probe(const std::shared_ptr<Root_Prober::Shared>& s) {
                 const bool first = next_listing[k] == Clock::time_point{};
                 next_listing[k] = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                      std::chrono::duration<double>(every));
+                std::vector<std::string> notes;  // the watch's own walks say them
                 if (!first)
-                    for_each_entry(s->roots[k], s->recursive, [&](const auto& e) {
-                        std::error_code ec;
-                        if (is_scan_name(e.path().filename().string()) && e.is_regular_file(ec))
-                            found.push_back(e.path().string());
-                    });
+                    walk_folder(
+                        s->roots[k], s->walk,
+                        [&](const std::string& path, Walk_Find what) {
+                            if (what == Walk_Find::Scan) found.push_back(path);
+                        },
+                        notes);
             }
             std::lock_guard<std::mutex> lock(s->mutex);
             s->looks[k] = look;
@@ -109,12 +109,12 @@ void probe(const std::shared_ptr<Root_Prober::Shared>& s) {
 
 }  // namespace
 
-Root_Prober::Root_Prober(std::vector<std::string> roots, double rescan_seconds, bool recursive)
+Root_Prober::Root_Prober(std::vector<std::string> roots, double rescan_seconds, Walk_Rules walk)
     : shared_(std::make_shared<Shared>()) {
     shared_->looks.resize(roots.size());
     shared_->roots = std::move(roots);
     shared_->rescan_seconds = rescan_seconds;
-    shared_->recursive = recursive;
+    shared_->walk = walk;
     std::thread(probe, shared_).detach();
 }
 

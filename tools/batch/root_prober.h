@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/batch/folder_walk.h"
+
 // What a watched folder's name leads to, as last looked at.
 struct Root_Look {
     std::chrono::steady_clock::time_point taken{};  // when the look began
@@ -23,7 +25,7 @@ struct Root_Look {
 class Root_Prober {
 public:
     // rescan_seconds: < 0 for the remote default, 0 for never.
-    Root_Prober(std::vector<std::string> roots, double rescan_seconds, bool recursive);
+    Root_Prober(std::vector<std::string> roots, double rescan_seconds, Walk_Rules walk);
     ~Root_Prober();  // leaves a thread stuck on a hung share to the process's end
     Root_Prober(const Root_Prober&) = delete;
     Root_Prober& operator=(const Root_Prober&) = delete;

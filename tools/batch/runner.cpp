@@ -240,7 +240,9 @@ bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& r
         }
     }
 
-    const Job_List list = gather_jobs(options.inputs, options.recursive, options.output_dir);
+    const Job_List list = gather_jobs(options);
+    if (!options.watch)  // the watch has named them once already, and keeps them named
+        for (const std::string& note : list.notes) std::fprintf(stderr, "%s\n", note.c_str());
     if (const std::size_t removed = remove_stale_temporaries_of_run(options, list.jobs))
         std::fprintf(stderr, "veltrim-batch: removed %zu temporary file%s left by ended runs\n",
                      removed, removed == 1 ? "" : "s");
