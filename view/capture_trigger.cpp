@@ -43,6 +43,7 @@ void write_height_map(View_State& v) {
                                                   height_map::describe(quality));
     else
         notify_operator(Notice_Tone::Info, "Saved " + name + ": " + height + ".");
+    notify_map_written(v.output_path);
 }
 
 }  // namespace

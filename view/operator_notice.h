@@ -14,3 +14,11 @@ using Notice_Hook = void (*)(Notice_Tone tone, const std::string& text);
 void set_notice_hook(Notice_Hook hook);
 
 void notify_operator(Notice_Tone tone, const std::string& text);
+
+// A height map the Save has just written, whole, at `path`: the program
+// shows it (the height-map window). nullptr (the default) shows nothing.
+using Map_Written_Hook = void (*)(const std::string& path);
+
+void set_map_written_hook(Map_Written_Hook hook);
+
+void notify_map_written(const std::string& path);
