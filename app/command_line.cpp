@@ -27,8 +27,10 @@ const char kHelp[] =
     "  --version                 print the version and exit\n"
     "\n"
     "In the view, the keys x, y and z turn the model a quarter turn about its own\n"
-    "axis and Shift+x, Shift+y, Shift+z turn it back; the button 旋轉還原 undoes\n"
-    "them and every drag.\n"
+    "axis and Shift+x, Shift+y, Shift+z turn it back. The button 旋轉還原 (Reset\n"
+    "rotation) undoes them, the left drags (trackball turns) and the middle drags\n"
+    "(pans), back to the loaded pose; the direction of the view, which right drags\n"
+    "and the buttons 上視, 側視 and 正視 (top, side, front view) set, stays.\n"
     "\n"
     "FLTK's window options:\n";
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class Fl_Widget;
 
 // Button callbacks; all ignore their arguments and reach the view through
@@ -19,3 +21,7 @@ void save_bmp();
 // reader's lines and "READ!" (the reason on stderr when it cannot be read),
 // as Load does once a file is chosen.
 void load_stl_file(const char* utf8_name);
+
+// A height map the Save wrote (the view's hook): the chooser opens there
+// next time, and a Save it replaced is told.
+void map_written(const std::string& path);

@@ -2,6 +2,12 @@
 
 #include <FL/Fl_Native_File_Chooser.H>
 
+#include <string>
+
+#include "app/app_globals.h"
+#include "app/chooser_folders.h"
+#include "view/gl_display_3d.h"
+
 namespace {
 
 int native_type(File_Chooser::Type type) {
@@ -11,14 +17,23 @@ int native_type(File_Chooser::Type type) {
 
 class Native_File_Chooser : public File_Chooser {
 public:
-    explicit Native_File_Chooser(Type type) : chooser_(native_type(type)) {}
+    explicit Native_File_Chooser(Type type) : chooser_(native_type(type)), type_(type) {}
     void title(const char* text) override { chooser_.title(text); }
-    void type(Type type) override { chooser_.type(native_type(type)); }
+    void type(Type type) override {
+        type_ = type;
+        chooser_.type(native_type(type));
+    }
     void filter(const char* text) override { chooser_.filter(text); }
     void directory(const char* dir) override { chooser_.directory(dir); }
     const char* directory() const override { return chooser_.directory(); }
     void preset_file(const char* name) override { chooser_.preset_file(name); }
     Result show() override {
+        // Opened on a real folder, where a bare name typed is saved.
+        const std::string start =
+            type_ == Browse_Save_File
+                ? save_start_folder(chooser_.directory(), gl_view->startup_dir)
+                : load_start_folder(chooser_.directory());
+        if (!start.empty()) chooser_.directory(start.c_str());
         const int result = chooser_.show();
         return result == 0 ? Picked : result == 1 ? Cancelled : Failed;
     }
@@ -27,6 +42,7 @@ public:
 
 private:
     Fl_Native_File_Chooser chooser_;
+    Type type_;
 };
 
 File_Chooser_Factory& factory() {

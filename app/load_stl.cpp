@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_globals.h"
+#include "app/chooser_folders.h"
 #include "app/commands.h"
 #include "app/file_chooser.h"
 #include "app/load_notice.h"
@@ -118,6 +119,7 @@ void load_stl_file(const char* picked) {
         } else {
             err = stl_open_failure_line(name, opened);
         }
+        if (opened) remember_loaded_model(name);
         v.set_model(std::move(triangles), bounds);  // none, no bounds if it failed
         show_status(opened ? load_tone(kind, report, v.triangles.size()) : Notice_Tone::Error,
                     load_notice(name, opened, kind, report, v.triangles.size()));

@@ -10,7 +10,9 @@
 #include "app/status_line.h"
 #include "heightmap/bmp_name.h"
 #include "model/utf8_to_ansi.h"
+#include "platform/file_names.h"
 #include "platform/name_limit.h"
+#include "app/chooser_folders.h"
 #include "view/gl_display_3d.h"
 #include "view/view_poses.h"
 
@@ -33,10 +35,26 @@ Status name_the_capture(View_State& v, const char* picked) {
     return Status::ok();
 }
 
+// The name of a capture that a new Save took over before it was written,
+// said again once the new one is written.
+std::string replaced_name;
+
 }  // namespace
+
+void map_written(const std::string& path) {
+    remember_saved_map(path);
+    if (replaced_name.empty()) return;
+    show_status(Notice_Tone::Warning, status_text() + " " + replaced_name +
+                                          " was not written: the new Save replaced it.");
+    replaced_name.clear();
+}
 
 void save_bmp() {
     GL_Display_3D& v = *gl_view;
+    // A capture still waiting (turned away from the top view) is re-armed
+    // under the new name: its own name is never written.
+    const std::string waiting =
+        v.capture_pending && v.output_named ? platform::file_name_of(v.output_path) : "";
     v.azimuth = kTopView.azimuth;
     v.elevation = kTopView.elevation;
     v.capture_pending = true;
@@ -57,9 +75,14 @@ void save_bmp() {
     if (result == File_Chooser::Cancelled) std::fprintf(stderr, "*** CANCEL\n");
     if (picked == nullptr) {  // nothing was picked: nothing may be written
         v.capture_pending = false;
+        replaced_name.clear();
+        const std::string neither =
+            waiting.empty() ? "" : " Neither " + waiting + " nor a new map was written.";
         if (result == File_Chooser::Failed)
-            show_status(Notice_Tone::Error,
-                        std::string("ERROR: the file chooser failed: ") + chooser->errmsg());
+            show_status(Notice_Tone::Error, std::string("ERROR: the file chooser failed: ") +
+                                                chooser->errmsg() + "." + neither);
+        else if (!waiting.empty())
+            show_status(Notice_Tone::Warning, "WARNING: Save cancelled." + neither);
         else
             show_status(Notice_Tone::Info, "Save cancelled: nothing was written.");
         return;
@@ -73,5 +96,13 @@ void save_bmp() {
     }
     v.output_named = true;
     v.capture_wait_told = false;
-    show_status(Notice_Tone::Info, "Saving: the height map is captured at the top view.");
+    replaced_name = waiting;
+    const std::string name = platform::file_name_of(v.output_path);
+    if (waiting.empty())
+        show_status(Notice_Tone::Info,
+                    "Saving " + name + ": the height map is captured at the top view.");
+    else
+        show_status(Notice_Tone::Warning,
+                    "WARNING: " + waiting + " was not written: the new Save replaces it. Saving " +
+                        name + " at the top view.");
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 
 #include "heightmap/conversion.h"
 #include "heightmap/height_map.h"
@@ -25,6 +26,8 @@ void write_height_map(View_State& v) {
     const height_map::Quality quality = assess_capture(v);
     if (quality.any()) std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
 
+    struct stat before;
+    const bool replacing = stat(v.output_path, &before) == 0;
     const Status written = write_image_atomically(v.output_path, v.image_header);
     const std::string name = platform::file_name_of(v.output_path);
     if (!written) {
@@ -38,11 +41,19 @@ void write_height_map(View_State& v) {
     std::snprintf(height, sizeof height, "highest point %.1f units above the plate",
                   height_map::real_length(height_map::depth_range(v.depth_samples, sizes::kSamples),
                                           v.depth_extent));
-    if (quality.any())
-        notify_operator(Notice_Tone::Warning, "WARNING: saved " + name + " (" + height + "), but " +
-                                                  height_map::describe(quality));
+    // The whole path: the operator sees where it went, and what it replaced.
+    const std::string saved =
+        platform::resolved_path(v.output_path) + (replacing ? ", replacing the earlier file" : "");
+    if (v.triangles.empty())
+        notify_operator(
+            Notice_Tone::Warning,
+            "WARNING: saved " + saved + ", but no model is loaded: the map is all black.");
+    else if (quality.any())
+        notify_operator(Notice_Tone::Warning, "WARNING: saved " + saved + " (" + height +
+                                                  "). It lost: " + height_map::describe(quality) +
+                                                  ".");
     else
-        notify_operator(Notice_Tone::Info, "Saved " + name + ": " + height + ".");
+        notify_operator(Notice_Tone::Info, "Saved " + saved + ": " + height + ".");
     notify_map_written(v.output_path);
 }
 

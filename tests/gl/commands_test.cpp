@@ -12,6 +12,7 @@
 
 #include "app/commands.h"
 #include "app/status_line.h"
+#include "platform/file_names.h"
 #include "support/insole_model.h"
 #include "support/stl_bytes.h"
 #include "support/temp_dir.h"
@@ -187,6 +188,7 @@ namespace {
 // What the status line says after each command, and when a capture waits.
 TEST_F(Commands, TheStatusLineTellsWhatHappened) {
     set_notice_hook(show_status);
+    set_map_written_hook(map_written);
     const std::vector<Triangle> model = insole_model(3000, 1);
     const std::string good = write("good.stl", stl_bytes::binary(model));
     const std::string empty = write("empty.stl", "solid nothing\nendsolid\n");
@@ -228,19 +230,47 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
     EXPECT_EQ(status_text(), "Load cancelled: no model is loaded.");
     run(save_bmp, {File_Chooser::Picked, dir_.file("none").c_str(), nullptr});
     captured([this] { frame(12); });
-    EXPECT_EQ(status_text().rfind("WARNING: saved none.bmp (highest point ", 0), 0u)
-        << "an empty capture is a warning: " << status_text();
-    EXPECT_NE(status_text().find("the capture holds no model pixel"), std::string::npos);
+    const std::string folder = platform::resolved_path(dir_.path());
+    EXPECT_EQ(status_text(), "WARNING: saved " + folder +
+                                 "/none.bmp, but no model is loaded: the map is all black.");
+    EXPECT_EQ(status_tone(), Notice_Tone::Warning);
 
     load(good);
     run(save_bmp, {File_Chooser::Picked, dir_.file("shot").c_str(), nullptr});
     side_view_cb(nullptr, nullptr);
     captured([this] { frame(20); });
     EXPECT_EQ(status_text(), "Save is waiting: press 上視 (top view) to capture the height map.");
+    // Saved again while the first waits: the first name is never written,
+    // and the operator is told so until the second is written.
+    run(save_bmp, {File_Chooser::Picked, dir_.file("none").c_str(), nullptr});
+    EXPECT_EQ(status_text(),
+              "WARNING: shot.bmp was not written: the new Save replaces it. "
+              "Saving none.bmp at the top view.");
+    side_view_cb(nullptr, nullptr);
+    captured([this] { frame(20); });
     top_view_cb(nullptr, nullptr);
     captured([this] { frame(12); });
-    EXPECT_EQ(status_text().rfind("Saved shot.bmp: highest point ", 0), 0u) << status_text();
+    EXPECT_EQ(status_text().rfind(
+                  "Saved " + folder + "/none.bmp, replacing the earlier file: highest point ", 0),
+              0u)
+        << status_text();
+    EXPECT_NE(status_text().find(". shot.bmp was not written: the new Save replaced it."),
+              std::string::npos)
+        << status_text();
+    EXPECT_EQ(status_tone(), Notice_Tone::Warning);
+    EXPECT_FALSE(exists(dir_.file("shot.bmp")));
+    // Saved again while one waits, then cancelled: neither is written.
+    run(save_bmp, {File_Chooser::Picked, dir_.file("shot").c_str(), nullptr});
+    side_view_cb(nullptr, nullptr);
+    captured([this] { frame(20); });
+    run(save_bmp, {File_Chooser::Cancelled, nullptr, nullptr});
+    EXPECT_EQ(status_text(),
+              "WARNING: Save cancelled. Neither shot.bmp nor a new map was written.");
+    top_view_cb(nullptr, nullptr);
+    frame(12);
+    EXPECT_FALSE(exists(dir_.file("shot.bmp")));
     set_notice_hook(nullptr);
+    set_map_written_hook(nullptr);
 }
 
 // A start-up folder whose name does not fit is never cut (that names

@@ -49,9 +49,9 @@ find_main_window() {
 }
 view_drawn() { ! near_pixel "$(shot first-frame)" $((VIEW_X + 1)) $((VIEW_Y + 1)) "0 0 0" 0%; }
 
-start_veltrim() { # ARGS: from the repository root (Load opens at 250_test/), under $GUI_LANG
+start_veltrim() { # ARGS: from $START_DIR or the repository root (Load opens at 250_test/), under $GUI_LANG
     : >"$OUT" && : >"$ERR"
-    (cd "$REPO" && exec env HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" \
+    (cd "${START_DIR:-$REPO}" && exec env HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" \
         XDG_DATA_HOME="$WORK/home/.local/share" LANG="${GUI_LANG:-C.UTF-8}" \
         stdbuf -oL -eL "$VELTRIM" "$@" >"$OUT" 2>"$ERR") & PID=$!
     poll 20 find_main_window || fail "no visible window titled \"Veltrim\" within 20 s"

@@ -144,7 +144,7 @@ save_as() { # NAME FILE: Save under NAME writes FILE, a gray 150x360 BMP, and pr
 # Without the suffix the name gets ".bmp", and the view turns to the top view
 # for it; a name ending in ".bmp" is kept; the same view gives the same bytes.
 save_as "$WORK/out/insole" "$WORK/out/insole.bmp"
-status_says "Saved insole.bmp: highest point"
+status_says "out/insole.bmp: highest point"
 expect_box "$(settled_shot saved-top-view "$reset" 500)" "255 0 255" 361 151 "wire box after Save"
 save_as "$WORK/out/second.bmp" "$WORK/out/second.bmp"
 [ "$(ls -A "$WORK/out" | tr '\n' ' ')" = "insole.bmp second.bmp " ] || fail "the folder holds $(ls -A "$WORK/out" | tr '\n' ' ')"
@@ -160,7 +160,7 @@ status_says "Save cancelled: nothing was written."
 # byte offscreen; GLX here rounds a few depth steps the other way); it now
 # sticks out of the capture, which the status line warns of.
 xdotool key --window "$WIN" shift+x && save_as "$WORK/out/standing" "$WORK/out/standing.bmp"
-status_says "WARNING: saved standing.bmp"
+status_says "out/standing.bmp (highest point"
 env -u DISPLAY "$(dirname "$VELTRIM")/veltrim-batch" --rotate x:-90 -o "$WORK/batch" "$WORK/left insole.stl" 2>/dev/null
 [ "$(compare -metric AE -fuzz 0.5% "$WORK/out/standing.bmp" "$WORK/batch/left insole.bmp" null: 2>&1)" = 0 ] &&
     [ "$(compare -metric AE "$WORK/out/standing.bmp" "$WORK/batch/left insole.bmp" null: 2>&1)" -le 270 ] ||
