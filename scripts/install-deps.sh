@@ -8,7 +8,7 @@ packages=(
   libfltk1.3-dev fluid
   libgtk2.0-0
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-  libopencv-core-dev libopencv-imgcodecs-dev libxxhash-dev attr
+  libopencv-core-dev libopencv-imgcodecs-dev libxxhash-dev attr libpng-dev libtiff-dev
   libcli11-dev
   locales systemd xvfb xauth xdotool imagemagick fonts-wqy-zenhei tesseract-ocr tesseract-ocr-eng
   googletest libgtest-dev libgmock-dev libbenchmark-dev
