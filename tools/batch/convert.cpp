@@ -7,9 +7,11 @@
 
 #include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
+#include "heightmap/map_files.h"
 #include "heightmap/sizes.h"
 #include "platform/file_activity.h"
 #include "platform/file_names.h"
+#include "tools/batch/precise_map.h"
 #include "tools/batch/scan_reader.h"
 #include "view/capture_trigger.h"
 #include "view/frame.h"
@@ -54,6 +56,7 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
     // drag makes: all but the last in frames without the model, the last
     // in the frame that captures.
     View_State& view = *view_;
+    if (options.map.precise()) return convert_precisely(job, options, records, scan, result);
     std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
               view.model_matrix);
     view.clear_model();
@@ -83,6 +86,20 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
         result.status = Status::failed("not written (--strict): it has warnings");
         return result;
     }
+    if (options.map.format == Map_Format::Png) {
+        std::string bytes;
+        result.status = map_files::encode_png8(view.height_map, sizes::kImageRows,
+                                               sizes::kImageCols, {5, 1}, bytes);
+        if (result.status) write(job, options, records, scan, bytes, result);
+        return result;
+    }
+    write(job, options, records, scan, view.image_header, result);
+    return result;
+}
+
+void Model_Converter::write(const Job& job, const Options& options, Record_Keeper& records,
+                            const Scan_Read& scan, const Image_Bytes& image,
+                            Conversion& result) {
     Source_Record record{scan.report.digest,
                          platform::resolved_path(job.input),
                          scan.report.stamp,
@@ -91,8 +108,46 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
                          kConversionVersion,
                          {}};
     File_Label label = Record_Keeper::label_for(record);
-    result.status = write_image_atomically(job.output.c_str(), view.image_header, &label);
+    result.status = std::holds_alternative<std::string>(image)
+                        ? write_file_atomically(job.output.c_str(), std::get<std::string>(image),
+                                                &label)
+                        : write_image_atomically(job.output.c_str(), std::get<cv::Mat>(image),
+                                                 &label);
     result.write_failed = !result.status;
     if (result.status) records.written(job.output, record, label.stored);
+}
+
+// The facets sampled exactly: no frame draws the model. The rotations'
+// model_matrix is the one the trackball's frames give, made once.
+Conversion Model_Converter::convert_precisely(const Job& job, const Options& options,
+                                              Record_Keeper& records, Scan_Read& scan,
+                                              Conversion& result) {
+    View_State& view = *view_;
+    if (!turned_) {
+        std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
+                  view.model_matrix);
+        view.clear_model();
+        const std::size_t frames = set_up_ ? options.rotations.size()
+                                           : std::max<std::size_t>(options.rotations.size(), 1);
+        for (std::size_t k = 0; k < frames; ++k) {
+            if (k < options.rotations.size()) pend_rotation(view, options.rotations[k]);
+            draw_frame(view, sizes::kViewWidth, sizes::kViewHeight, set_up_);
+            set_up_ = true;
+        }
+        std::copy(std::begin(view.model_matrix), std::end(view.model_matrix), turn_);
+        turned_ = true;
+    }
+    const Precise_Map map =
+        make_precise_map(scan.triangles, scan.bounds, turn_, view.model_scale, options.map);
+    result.real_length = map.highest;
+    result.quality = map.quality;
+    result.status = map.status;
+    if (!result.status) return result;
+    if (options.strict && (result.quality.any() || !result.warnings.empty())) {
+        result.held_back = true;
+        result.status = Status::failed("not written (--strict): it has warnings");
+        return result;
+    }
+    write(job, options, records, scan, map.bytes, result);
     return result;
 }

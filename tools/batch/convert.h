@@ -2,6 +2,9 @@
 
 #include <cstddef>
 #include <memory>
+#include <variant>
+
+#include <opencv2/core/mat.hpp>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "tools/batch/record_keeper.h"
 
 struct View_State;
+struct Scan_Read;
 
 // The outcome of one model's conversion.
 struct Conversion {
@@ -49,6 +53,15 @@ public:
     Conversion convert(const Job& job, const Options& options, Record_Keeper& records);
 
 private:
+    using Image_Bytes = std::variant<cv::Mat, std::string>;  // to encode, or encoded
+    Conversion convert_precisely(const Job& job, const Options& options, Record_Keeper& records,
+                                 Scan_Read& scan, Conversion& result);
+    // Writes the image with its record, and says how that went in result.
+    void write(const Job& job, const Options& options, Record_Keeper& records,
+               const Scan_Read& scan, const Image_Bytes& image, Conversion& result);
+
     std::unique_ptr<View_State> view_;  // about 1.6 MB: not on a worker's stack
     bool set_up_ = false;               // a frame has run: the view is at the top
+    bool turned_ = false;               // turn_ holds the rotations' model_matrix
+    double turn_[16] = {};
 };

@@ -24,11 +24,12 @@ bool is_folder_to_come(const std::string& input) {
     return lstat(input.c_str(), &st) != 0 && errno == ENOENT && !platform::is_stl_name(input);
 }
 
-std::string output_path_for(const std::string& input, const std::string& output_dir) {
+std::string output_path_for(const std::string& input, const Options& options) {
+    const std::string& output_dir = options.output_dir;
     const fs::path in(input);
     std::string name = in.filename().string();
     if (platform::is_stl_name(name)) name.resize(name.size() - 4);
-    name += ".bmp";
+    name += map_extension(options.map.format);
     const fs::path dir = output_dir.empty() ? in.parent_path() : fs::path(output_dir);
     return (dir / name).string();
 }
@@ -58,7 +59,7 @@ Job_List gather_jobs(const Options& options) {
     std::map<std::string, std::string> claimed;  // output identity -> the model that claimed it
     for (const auto& [model, named] : models) {
         if (!seen_inputs.insert(identity_of(model)).second) continue;
-        Job job{model, output_path_for(model, options.output_dir), named, {}, {}, false};
+        Job job{model, output_path_for(model, options), named, {}, {}, false};
         const auto claim = claimed.emplace(identity_of(job.output), model);
         if (!claim.second) {
             list.collisions.push_back({model, job.output, "", claim.first->second});

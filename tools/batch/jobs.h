@@ -56,6 +56,6 @@ std::string identity_of(const std::filesystem::path& p);
 
 // NAME.bmp for NAME.stl (any case) or NAME otherwise, in output_dir when it
 // is not empty, else beside the input.
-std::string output_path_for(const std::string& input, const std::string& output_dir);
+std::string output_path_for(const std::string& input, const Options& options);
 
 Job_List gather_jobs(const Options& options);

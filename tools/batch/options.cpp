@@ -71,6 +71,7 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
                    "machines raise no event here, never elsewhere")
         ->type_name("SECONDS")
         ->check(CLI::Range(0.0, 86400.0));
+    add_map_options(app, options.map);
     app.set_version_flag("--version", std::string("veltrim-batch ") + VELTRIM_VERSION);
     app.footer(
         "A folder gives its *.stl files (any case) except names beginning with \".\". Each "
@@ -92,6 +93,10 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
             std::fprintf(stderr, "%s\n", parsed.reason().c_str());
             return 2;
         }
+    }
+    if (const Status map = check_map_options(app, options.map); !map) {
+        std::fprintf(stderr, "%s\n", map.reason().c_str());
+        return 2;
     }
     if (options.watch) {
         bool folder = false;
@@ -115,5 +120,9 @@ std::string pixel_options_text(const Options& options) {
                       static_cast<double>(options.rotations[i].degrees));
         text += step;
     }
-    return text;
+    return text + map_options_text(options.map);
+}
+
+Run_Columns report_columns(const Options& options) {
+    return {format_name(options.map.format), pixel_size_text(options.map)};
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/batch/map_options.h"
+#include "tools/batch/report.h"
 #include "view/rotation_steps.h"
 
 struct Options {
@@ -24,11 +26,16 @@ struct Options {
     // How often the watch lists its folders again: < 0 only those on a
     // network file system (every kRemoteRescanSeconds), 0 never.
     double rescan_seconds = -1.0;
+    Map_Options map;
 };
 
 // The options that change an image's pixels, as its record keeps them:
-// "rotate=x:-90,z:30" ("rotate=" without turns).
+// "rotate=x:-90,z:30" ("rotate=" without turns), then the map's
+// (map_options_text).
 std::string pixel_options_text(const Options& options);
+
+// The report's columns every row of this run shares.
+Run_Columns report_columns(const Options& options);
 
 // Fills options from the command line. Returns nothing to go on, else the
 // exit status (0 after --help or --version, 2 after a usage error, printed).

@@ -23,14 +23,15 @@ bool starts_like_formula(const std::string& cell) {
 
 }  // namespace
 
-std::string csv_text(const std::vector<Report_Row>& rows) {
+std::string csv_text(const std::vector<Report_Row>& rows, const Run_Columns& run) {
     std::string text =
         "input,output,status,facets,form,real length,clipped pixels,cut,below "
-        "plate,message,digest,reason\r\n";
+        "plate,message,digest,reason,format,pixel size\r\n";
     for (const Report_Row& r : rows) {
-        const std::string* cells[] = {&r.input,       &r.output,      &r.status,  &r.facets,
-                                      &r.form,        &r.real_length, &r.clipped, &r.cut,
-                                      &r.below_plate, &r.message,     &r.digest,  &r.reason};
+        const std::string* cells[] = {&r.input,   &r.output,      &r.status,  &r.facets,
+                                      &r.form,    &r.real_length, &r.clipped, &r.cut,
+                                      &r.below_plate, &r.message, &r.digest,  &r.reason,
+                                      &run.format,    &run.pixel_size};
         for (std::size_t i = 0; i < std::size(cells); ++i) {
             if (i > 0) text += ',';
             // A path (the first two) keeps naming its file; other cells turn to text.
@@ -42,6 +43,7 @@ std::string csv_text(const std::vector<Report_Row>& rows) {
     return text;
 }
 
-Status write_report(const std::string& path, const std::vector<Report_Row>& rows) {
-    return write_file_atomically(path.c_str(), csv_text(rows));
+Status write_report(const std::string& path, const std::vector<Report_Row>& rows,
+                    const Run_Columns& run) {
+    return write_file_atomically(path.c_str(), csv_text(rows, run));
 }

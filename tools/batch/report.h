@@ -19,11 +19,17 @@ struct Report_Row {
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string csv_field(const std::string& text);
 
+// What every row of a run shares: the map's format and pixel size.
+struct Run_Columns {
+    std::string format = "bmp", pixel_size = "1";
+};
+
 // The header row and the rows, CRLF line ends. No cell starts as a formula
 // would (=, +, -, @, tab, CR): a relative path gets "./" in front, so it
 // still names its file, any other cell a "'".
-std::string csv_text(const std::vector<Report_Row>& rows);
+std::string csv_text(const std::vector<Report_Row>& rows, const Run_Columns& run = {});
 
 // Writes the report as the images are written: whole or not at all, a link
 // kept a link, the mode of the earlier file or else the umask's.
-Status write_report(const std::string& path, const std::vector<Report_Row>& rows);
+Status write_report(const std::string& path, const std::vector<Report_Row>& rows,
+                    const Run_Columns& run);

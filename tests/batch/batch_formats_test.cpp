@@ -1,0 +1,89 @@
+// Height maps for the mill: PNG with the BMP's pixels, and precise png16 and
+// tiff maps from the facets, checked against the BMP of the same insoles.
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include "batch/batch_run.h"
+
+namespace {
+
+using Batch_Formats = Batch_Test;
+
+cv::Mat image(const std::string& path) { return cv::imread(path, cv::IMREAD_UNCHANGED); }
+
+TEST_F(Batch_Formats, OptionsThatMakeNoMapAreUsageErrors) {
+    put(dir_.file("a.stl"), insole_bytes(500, 1));
+    const std::string a = dir_.file("a.stl");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--pixel-size", "0.5", a},
+          {"--format", "png", "--levels-per-unit", "10", a},
+          {"--format", "png16", "--pixel-size", "0.3", a},
+          {"--format", "png16", "--pixel-size", "0.001", a},
+          {"--format", "tiff", "--levels-per-unit", "10", a},
+          {"--format", "png16", "--levels-per-unit", "1001", a},
+          {"--format", "jpeg", a}}) {
+        const Batch_Run r = run_batch(args);
+        EXPECT_EQ(r.status, 2) << args[0] << " " << args[1] << " " << args[2] << ": " << r.err;
+    }
+    EXPECT_TRUE(files_in(dir_.path()) == std::vector<std::string>{"a.stl"});
+}
+
+// The samples: png is the BMP's pixels; png16 at five levels a unit is the
+// BMP's levels but for the depth buffer's rounding; tiff holds the heights.
+TEST_F(Batch_Formats, EachFormatAgreesWithTheBmpOfTheSameInsole) {
+    const std::string samples = VELTRIM_SAMPLES, csv = dir_.file("r.csv");
+    ASSERT_EQ(run_batch({"-o", dir_.file("bmp"), samples}).status, 0);
+    ASSERT_EQ(run_batch({"--format", "png", "-o", dir_.file("png"), samples}).status, 0);
+    ASSERT_EQ(run_batch({"--format", "png16", "--levels-per-unit", "5", "-o", dir_.file("p16"),
+                         samples})
+                  .status,
+              0);
+    const Batch_Run tiff = run_batch(
+        {"--format", "tiff", "--pixel-size", "0.25", "--report", csv, "-o", dir_.file("tif"), samples});
+    ASSERT_EQ(tiff.status, 0) << tiff.err;
+    EXPECT_EQ(count_lines_with(slurp(csv), ",tiff,0.25\r"), static_cast<int>(files_in(dir_.file("tif")).size()))
+        << slurp(csv);
+    for (const std::string& bmp_name : files_in(dir_.file("bmp"))) {
+        const std::string stem = bmp_name.substr(0, bmp_name.size() - 4);
+        const cv::Mat bmp = image(dir_.file("bmp/" + bmp_name));
+        const cv::Mat png = image(dir_.file("png/" + stem + ".png"));
+        const cv::Mat p16 = image(dir_.file("p16/" + stem + ".png"));
+        const cv::Mat tif = image(dir_.file("tif/" + stem + ".tif"));
+        ASSERT_EQ(png.type(), CV_8UC1) << stem;
+        EXPECT_EQ(cv::norm(bmp, png, cv::NORM_INF), 0) << stem << ": png is not the bmp's pixels";
+        ASSERT_EQ(p16.type(), CV_16UC1) << stem;
+        ASSERT_EQ(p16.size(), bmp.size()) << stem;
+        ASSERT_EQ(tif.type(), CV_32FC1) << stem;
+        ASSERT_EQ(tif.size(), cv::Size(600, 1440)) << stem;
+        int inside = 0, equal = 0, far = 0;
+        double highest = 0;
+        for (int r = 1; r + 1 < bmp.rows; ++r)
+            for (int c = 1; c + 1 < bmp.cols; ++c) {
+                // The outline: the model's edge, where a pixel centre and the
+                // depth buffer's sample may fall on either side.
+                bool edge = false;
+                for (int dr = -1; dr <= 1; ++dr)
+                    for (int dc = -1; dc <= 1; ++dc)
+                        edge = edge || (bmp.at<std::uint8_t>(r + dr, c + dc) == 0) !=
+                                           (bmp.at<std::uint8_t>(r, c) == 0);
+                if (edge) continue;
+                const int precise = std::min(255, static_cast<int>(p16.at<std::uint16_t>(r, c)));
+                const int level = bmp.at<std::uint8_t>(r, c);
+                ++inside;
+                equal += precise == level;
+                far += std::abs(precise - level) > 1;
+            }
+        for (int r = 0; r < tif.rows; ++r)
+            for (int c = 0; c < tif.cols; ++c) highest = std::max(highest, double(tif.at<float>(r, c)));
+        EXPECT_EQ(far, 0) << stem << ": more than a level from the bmp";
+        EXPECT_GE(equal, inside * 0.94) << stem << ": " << equal << " of " << inside << " equal";
+        // The bmp's top level, five a unit, holds the highest point.
+        double bmp_top = 0;
+        cv::minMaxLoc(bmp, nullptr, &bmp_top);
+        EXPECT_NEAR(highest * 5, bmp_top, 1.01) << stem;
+    }
+}
+
+}  // namespace
