@@ -11,6 +11,7 @@ namespace height_map {
 
 namespace {
 
+using sizes::kBelowTolerance;
 using sizes::kCaptureHeight;
 using sizes::kCaptureWidth;
 using sizes::kPlateY;
@@ -19,9 +20,6 @@ using sizes::kPlateY;
 // axis runs between its middle two columns and rows: half a unit off a pixel.
 constexpr double kMidColumn = (kCaptureWidth - 1) / 2.0;  // 179.5
 constexpr double kMidRow = (kCaptureHeight - 1) / 2.0;    // 74.5
-// Float rounding of the model transform must not put a model that stands on
-// the plate under it: a twentieth of a gray level is still on the plate.
-constexpr double kBelowTolerance = 0.01;
 
 struct Point {
     double x, y, z;

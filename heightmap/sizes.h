@@ -13,5 +13,12 @@ constexpr int kImageCols = kCaptureHeight;  // 150 bytes
 // The base plate's top, in model units: gray level 0, and the level below
 // which a model's parts are hidden.
 constexpr double kPlateY = -22.5;
+// The plate's top in model units, one unit a capture pixel: x along its
+// length, z across, both centred on the view's axis.
+constexpr double kPlateLength = kCaptureWidth;
+constexpr double kPlateWidth = kCaptureHeight;
+// Float rounding of the model transform must not put a model that stands on
+// the plate under it: a twentieth of a gray level is still on the plate.
+constexpr double kBelowTolerance = 0.01;
 
 }  // namespace sizes

@@ -64,7 +64,8 @@ echo "== fuzz the STL parser"
 "$root/scripts/fuzz.sh" "${VELTRIM_FUZZ_SECONDS:-60}"
 
 echo "== benchmarks (short mode)"
-for b in stl_read_bench render_bench quality_bench batch_bench watch_bench idle_bench; do
+for b in stl_read_bench render_bench quality_bench exact_heights_bench batch_bench watch_bench \
+  idle_bench; do
   VELTRIM_BENCH_SHORT=1 "$root/build/bench/$b"
 done
 
