@@ -25,7 +25,9 @@ std::string folder_of_absolute(const std::string& path) {
 
 }  // namespace
 
-void remember_loaded_model(const std::string& path) { last_loaded_folder = folder_of_absolute(path); }
+void remember_loaded_model(const std::string& path) {
+    last_loaded_folder = folder_of_absolute(path);
+}
 
 void remember_saved_map(const std::string& path) { last_saved_folder = folder_of_absolute(path); }
 

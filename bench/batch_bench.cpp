@@ -1,6 +1,6 @@
 // Throughput of veltrim-batch: a folder of generated insole models converted
 // with -j 1 and with -j 2, in files per second, and the ratio of the two
-// measured in the same run. VELTRIM_BENCH_SHORT=1 makes a small folder so CI
+// measured in the same run; then the precise formats against the bmp path. VELTRIM_BENCH_SHORT=1 makes a small folder so CI
 // can run it in seconds. A second program (an earlier build, say) is timed
 // with -j 1 in the same run, alternating with ours, and the ratio printed.
 // Then the cost of the images' records: the content digest's share of a
@@ -97,6 +97,50 @@ void rerun_bench(const fs::path& root, const std::string& program, const std::st
     std::printf("\n");
 }
 
+// Best of `repeats` seconds of one -j 1 run with extra options over a folder.
+double best_run(const std::string& program, const fs::path& in, const fs::path& out,
+                const std::vector<std::string>& extra, const fs::path& log, int repeats) {
+    double best = 1e30;
+    std::vector<std::string> args = {"-j", "1", "--overwrite", "-o", out.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(in.string());
+    for (int r = 0; r < repeats; ++r) {
+        const double s = timed_run(program, args, log.string());
+        if (s < 0) return -1;
+        best = std::min(best, s);
+    }
+    return best;
+}
+
+// The precise maps against the bmp path: the same models as png16 at pixel
+// size 1 and tiff at 0.1, and one large model as tiff at 0.1.
+void formats_bench(const fs::path& root, const std::string& program, const fs::path& in, int models,
+                   std::size_t large_facets, int repeats) {
+    const fs::path out = root / "formats", log = root / "log";
+    const double bmp = best_run(program, in, out, {}, log, repeats);
+    const double png16 = best_run(program, in, out, {"--format", "png16"}, log, repeats);
+    const double tiff =
+        best_run(program, in, out, {"--format", "tiff", "--pixel-size", "0.1"}, log, repeats);
+    if (bmp < 0 || png16 < 0 || tiff < 0) {
+        std::fprintf(stderr, "a format run failed\n");
+        return;
+    }
+    std::printf(
+        "bmp: %.1f files/s; png16 at 1: %.1f files/s, %.2fx bmp (goal at least 3x); "
+        "tiff at 0.1: %.1f files/s\n",
+        models / bmp, models / png16, bmp / png16, models / tiff);
+    const fs::path large = root / "large";
+    fs::create_directories(large);
+    std::ofstream(large / "large.stl", std::ios::binary)
+        << stl_bytes::binary(insole_model(large_facets, 7));
+    const double large_bmp = best_run(program, large, out, {}, log, repeats);
+    const double large_tiff =
+        best_run(program, large, out, {"--format", "tiff", "--pixel-size", "0.1"}, log, repeats);
+    std::printf("a %zu-facet model: bmp %.2f s, tiff at 0.1 %.2f s: %.2fx (goal at most 1.5x)\n",
+                large_facets, large_bmp, large_tiff, large_tiff / large_bmp);
+    fs::remove_all(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -169,6 +213,7 @@ int main(int argc, char** argv) {
     if (!baseline.empty())
         std::printf("baseline %s -j 1: %6.1f files/s; ours / baseline: %.2fx\n", baseline.c_str(),
                     models / best[2], best[2] / best[0]);
+    formats_bench(root, program, in, models, short_mode ? 200000 : 1000000, repeats);
     rerun_bench(root, program, baseline, short_mode ? 200 : 2000);
     fs::remove_all(root);
     return 0;

@@ -39,7 +39,8 @@ bool write_png(png_structp png, png_infop info, png_text* texts, int text_count,
     if (bit_depth == 16) png_set_swap(png);  // PNG is big-endian; our values are not
     const std::size_t row_bytes = static_cast<std::size_t>(cols) * bit_depth / 8;
     for (int r = 0; r < rows; ++r)
-        png_write_row(png, const_cast<png_bytep>(rows_base + static_cast<std::size_t>(r) * row_bytes));
+        png_write_row(png,
+                      const_cast<png_bytep>(rows_base + static_cast<std::size_t>(r) * row_bytes));
     png_write_end(png, info);
     return true;
 }
@@ -57,9 +58,9 @@ Status encode_png(const void* values, int bit_depth, int rows, int cols, const S
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     const bool written =
-        info != nullptr && write_png(png, info, texts.data(), static_cast<int>(texts.size()),
-                                     static_cast<const unsigned char*>(values), bit_depth, rows,
-                                     cols, &bytes);
+        info != nullptr &&
+        write_png(png, info, texts.data(), static_cast<int>(texts.size()),
+                  static_cast<const unsigned char*>(values), bit_depth, rows, cols, &bytes);
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return written ? Status::ok() : Status::failed("the PNG encoder failed");
 }
@@ -76,7 +77,8 @@ tsize_t tiff_write(thandle_t handle, tdata_t data, tsize_t size) {
     auto* b = static_cast<Tiff_Buffer*>(handle);
     const std::size_t end = static_cast<std::size_t>(b->at) + static_cast<std::size_t>(size);
     if (end > b->bytes->size()) b->bytes->resize(end);
-    std::memcpy(&(*b->bytes)[static_cast<std::size_t>(b->at)], data, static_cast<std::size_t>(size));
+    std::memcpy(&(*b->bytes)[static_cast<std::size_t>(b->at)], data,
+                static_cast<std::size_t>(size));
     b->at = end;
     return size;
 }
@@ -150,7 +152,8 @@ Status encode_tiff(const float* heights, int rows, int cols, const Scale& scale,
               TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, text.c_str()) &&
               TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Veltrim");
     for (int r = 0; ok && r < rows; ++r)
-        ok = TIFFWriteScanline(tiff, const_cast<float*>(heights + static_cast<std::size_t>(r) * cols),
+        ok = TIFFWriteScanline(tiff,
+                               const_cast<float*>(heights + static_cast<std::size_t>(r) * cols),
                                static_cast<std::uint32_t>(r), 0) == 1;
     TIFFClose(tiff);
     return ok ? Status::ok() : Status::failed("the TIFF encoder failed");

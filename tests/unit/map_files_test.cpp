@@ -46,8 +46,9 @@ TEST(Map_Files, PngValuesReadBackExactlyWithTheirScale) {
     EXPECT_TRUE(has_text(png16, "levels-per-unit", "100"));
     EXPECT_TRUE(has_text(png16, "pixel-size", "0.25"));
     EXPECT_TRUE(has_text(png16, "Description", map_files::description({100, 0.25})));
-    EXPECT_NE(map_files::description({100, 0.25}).find("pixel (0, 0) is over x = -179.875, z = 74.875"),
-              std::string::npos);
+    EXPECT_NE(
+        map_files::description({100, 0.25}).find("pixel (0, 0) is over x = -179.875, z = 74.875"),
+        std::string::npos);
 }
 
 TEST(Map_Files, TiffHoldsFloatHeightsAndItsResolution) {

@@ -11,7 +11,8 @@ TEST(Status_Fit, AMessageTooLongShowsItsFirstSentenceOrItsEnds) {
     const std::string saved = "Saved /srv/maps/left.bmp: highest point 3.2 units above the plate.";
     EXPECT_EQ(fitted_status(saved, 200, bytes), saved);
     const std::string two = "WARNING: a.bmp was not written. Saving b.bmp at the top view.";
-    EXPECT_EQ(fitted_status(two, 60, bytes), "WARNING: a.bmp was not written. (more: hover or click)");
+    EXPECT_EQ(fitted_status(two, 60, bytes),
+              "WARNING: a.bmp was not written. (more: hover or click)");
 
     const std::string path = "Saved /home/operator/scans/2026/december/station-two/left.bmp.";
     const std::string shown = fitted_status(path, 40, bytes);

@@ -86,15 +86,17 @@ std::vector<Finished_Job> Conversion_Workers::take_unstarted() {
 }
 
 void Conversion_Workers::work() {
-    // EGL contexts are current per thread, so every worker has its own.
+    // EGL contexts are current per thread, so every worker has its own. A
+    // precise map without turns draws nothing, and needs none.
     std::unique_ptr<Offscreen_Context> context;
-    {
+    if (!options_.map.precise() || !options_.rotations.empty()) {
         std::lock_guard<std::mutex> egl(egl_mutex);
         context = std::make_unique<Offscreen_Context>(sizes::kViewWidth, sizes::kViewHeight);
     }
+    const bool can_draw = !context || context->status();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (context->status())
+        if (can_draw)
             ++with_context_;
         else
             context_error_ = context->status().reason();
@@ -102,7 +104,7 @@ void Conversion_Workers::work() {
     }
     context_ready_.notify_all();
     Model_Converter converter;
-    while (context->status()) {
+    while (can_draw) {
         Finished_Job item;
         {
             std::unique_lock<std::mutex> lock(mutex_);

@@ -98,8 +98,7 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
 }
 
 void Model_Converter::write(const Job& job, const Options& options, Record_Keeper& records,
-                            const Scan_Read& scan, const Image_Bytes& image,
-                            Conversion& result) {
+                            const Scan_Read& scan, const Image_Bytes& image, Conversion& result) {
     Source_Record record{scan.report.digest,
                          platform::resolved_path(job.input),
                          scan.report.stamp,
@@ -108,11 +107,10 @@ void Model_Converter::write(const Job& job, const Options& options, Record_Keepe
                          kConversionVersion,
                          {}};
     File_Label label = Record_Keeper::label_for(record);
-    result.status = std::holds_alternative<std::string>(image)
-                        ? write_file_atomically(job.output.c_str(), std::get<std::string>(image),
-                                                &label)
-                        : write_image_atomically(job.output.c_str(), std::get<cv::Mat>(image),
-                                                 &label);
+    result.status =
+        std::holds_alternative<std::string>(image)
+            ? write_file_atomically(job.output.c_str(), std::get<std::string>(image), &label)
+            : write_image_atomically(job.output.c_str(), std::get<cv::Mat>(image), &label);
     result.write_failed = !result.status;
     if (result.status) records.written(job.output, record, label.stored);
 }
@@ -127,8 +125,9 @@ Conversion Model_Converter::convert_precisely(const Job& job, const Options& opt
         std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
                   view.model_matrix);
         view.clear_model();
-        const std::size_t frames = set_up_ ? options.rotations.size()
-                                           : std::max<std::size_t>(options.rotations.size(), 1);
+        set_up_ = set_up_ || options.rotations.empty();  // nothing to draw, no context
+        const std::size_t frames =
+            set_up_ ? options.rotations.size() : std::max<std::size_t>(options.rotations.size(), 1);
         for (std::size_t k = 0; k < frames; ++k) {
             if (k < options.rotations.size()) pend_rotation(view, options.rotations[k]);
             draw_frame(view, sizes::kViewWidth, sizes::kViewHeight, set_up_);

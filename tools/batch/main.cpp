@@ -114,7 +114,8 @@ int main(int argc, char** argv) {
                      "images' records are in its %s\n",
                      kRecordFileName);
     if (!options.report.empty()) {
-        const Status written = write_report(options.report, outcomes.rows(), report_columns(options));
+        const Status written =
+            write_report(options.report, outcomes.rows(), report_columns(options));
         if (!written) {
             std::fprintf(stderr, "%s: %s\n", options.report.c_str(), written.reason().c_str());
             ok = false;

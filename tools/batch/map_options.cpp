@@ -2,18 +2,17 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cmath>
 #include <cstdio>
 #include <map>
 
-#include "heightmap/sizes.h"
+#include "heightmap/exact_heights.h"
 
 namespace {
 
 const std::map<std::string, Map_Format> kFormats = {{"bmp", Map_Format::Bmp},
-                                                     {"png", Map_Format::Png},
-                                                     {"png16", Map_Format::Png16},
-                                                     {"tiff", Map_Format::Tiff}};
+                                                    {"png", Map_Format::Png},
+                                                    {"png16", Map_Format::Png16},
+                                                    {"tiff", Map_Format::Tiff}};
 
 }  // namespace
 
@@ -37,13 +36,6 @@ const char* map_extension(Map_Format format) {
     case Map_Format::Tiff: return ".tif";
     }
     return ".bmp";
-}
-
-bool divides_plate(double size) {
-    const double hundredths = size * 100;
-    const long n = std::lround(hundredths);
-    if (n <= 0 || std::abs(hundredths - static_cast<double>(n)) > 1e-9) return false;
-    return (sizes::kCaptureWidth * 100L) % n == 0 && (sizes::kCaptureHeight * 100L) % n == 0;
 }
 
 void add_map_options(CLI::App& app, Map_Options& options) {
@@ -73,7 +65,7 @@ Status check_map_options(const CLI::App& app, const Map_Options& options) {
                               format_name(options.format));
     if (options.format == Map_Format::Tiff && leveled)
         return Status::failed("--levels-per-unit applies to --format png16: tiff holds units");
-    if (!divides_plate(options.pixel_size)) {
+    if (!height_map::check_pixel_size(options.pixel_size)) {
         char text[160];
         std::snprintf(text, sizeof text,
                       "--pixel-size %g: it must divide 360 and 150 units into whole pixels at "

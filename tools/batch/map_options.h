@@ -15,7 +15,7 @@ enum class Map_Format { Bmp, Png, Png16, Tiff };
 
 struct Map_Options {
     Map_Format format = Map_Format::Bmp;
-    double pixel_size = 1.0;   // png16 and tiff: units between pixel centres
+    double pixel_size = 1.0;    // png16 and tiff: units between pixel centres
     int levels_per_unit = 100;  // png16: a level is 1 / levels_per_unit units
     bool precise() const { return format == Map_Format::Png16 || format == Map_Format::Tiff; }
 };
@@ -36,7 +36,3 @@ std::string map_options_text(const Map_Options& options);
 // The report's columns for these options: "png16" and "0.25", say.
 std::string format_name(Map_Format format);
 std::string pixel_size_text(const Map_Options& options);
-
-// Whether `size` divides the plate's 360 x 150 units into whole pixels, at
-// 0.01-unit steps.
-bool divides_plate(double size);

@@ -14,8 +14,8 @@
 // pixel centre, and the map encoded with its scale.
 struct Precise_Map {
     Status status;
-    std::string bytes;      // the encoded file
-    double highest = 0;     // units above the plate: the "real length"
+    std::string bytes;   // the encoded file
+    double highest = 0;  // units above the plate: the "real length"
     height_map::Quality quality;
 };
 

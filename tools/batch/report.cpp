@@ -28,9 +28,9 @@ std::string csv_text(const std::vector<Report_Row>& rows, const Run_Columns& run
         "input,output,status,facets,form,real length,clipped pixels,cut,below "
         "plate,message,digest,reason,format,pixel size\r\n";
     for (const Report_Row& r : rows) {
-        const std::string* cells[] = {&r.input,   &r.output,      &r.status,  &r.facets,
-                                      &r.form,    &r.real_length, &r.clipped, &r.cut,
-                                      &r.below_plate, &r.message, &r.digest,  &r.reason,
+        const std::string* cells[] = {&r.input,       &r.output,      &r.status,  &r.facets,
+                                      &r.form,        &r.real_length, &r.clipped, &r.cut,
+                                      &r.below_plate, &r.message,     &r.digest,  &r.reason,
                                       &run.format,    &run.pixel_size};
         for (std::size_t i = 0; i < std::size(cells); ++i) {
             if (i > 0) text += ',';

@@ -55,7 +55,8 @@ Status check_report_path(const Options& options) {
     }
     for (const Job_Failure& f : list.collisions)
         if (same(f.input)) return Status::failed("it is the input \"" + f.input + "\"");
-    if (!options.watch || report.extension() != map_extension(options.map.format)) return Status::ok();
+    if (!options.watch || report.extension() != map_extension(options.map.format))
+        return Status::ok();
     // Outputs go to -o, else beside each watched model.
     const bool into_output_dir = !options.output_dir.empty();
     const std::vector<std::string> folders =

@@ -80,7 +80,8 @@ public:
     void write_report_if_due(bool now) {
         if (!report_dirty_ || options_.report.empty()) return;
         if (!now && Clock::now() < report_written_ + kReportEvery) return;
-        const Status written = write_report(options_.report, outcomes_.rows(), report_columns(options_));
+        const Status written =
+            write_report(options_.report, outcomes_.rows(), report_columns(options_));
         if (!written)
             std::fprintf(stderr, "%s: %s\n", options_.report.c_str(), written.reason().c_str());
         report_written_ = Clock::now();
@@ -104,9 +105,7 @@ public:
     }
 
 private:
-    std::string output_of(const std::string& path) const {
-        return output_path_for(path, options_);
-    }
+    std::string output_of(const std::string& path) const { return output_path_for(path, options_); }
 
     void look_at(const std::string& path, Clock::time_point now) {
         const Watch_Queue::Scan& scan = *queue_.find(path);
