@@ -19,7 +19,7 @@ using Batch_Limits = Batch_Test;
 // The report's line for a model that was not converted.
 std::string failed_row(const std::string& input, const std::string& output,
                        const std::string& why) {
-    return input + "," + output + ",failed,,,,,,," + csv_field(why) + ",,\r\n";
+    return input + "," + output + ",failed,,,,,,," + csv_field(why) + ",,,bmp,1\r\n";
 }
 
 // ulimit -f between the report's size and an image's (55,078 bytes).

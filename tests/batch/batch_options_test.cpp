@@ -131,11 +131,12 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     // Each line of the report by its pattern; group 1 is a real length.
     const std::string in = dir_.file("in/"), out = dir_.file("out/"), len = "([0-9]+\\.[0-9]+)",
                       n = std::to_string(normal.size());
-    // The last two columns: the scan's digest and why the image was made or kept.
-    const std::string made = ",[0-9a-f]{32},no image yet";
+    // The last four columns: the scan's digest, why the image was made or
+    // kept, and the run's format and pixel size.
+    const std::string made = ",[0-9a-f]{32},no image yet,bmp,1";
     std::vector<std::string> rows = {
         "input,output,status,facets,form,real length,clipped pixels,cut,below plate,message,"
-        "digest,reason",
+        "digest,reason,format,pixel size",
         in + "normal.stl," + out + "normal.bmp,converted," + n + ",ascii," + len + ",0,no,no," +
             made,
         in + "tall.stl," + out + "tall.bmp,converted," + n + ",binary," + len + "," +
@@ -151,7 +152,7 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
             "broken.bmp,failed,0,ascii,,,,,no facets: an ASCII STL without a readable facet" + made,
         in + "kept.stl," + out + "kept.bmp,skipped,,,,,,,\"\"\"" + out +
             "kept.bmp\"\" is up to date \\(--overwrite converts it again anyway\\)\",,no record: "
-            "the image is newer than the scan"};
+            "the image is newer than the scan,bmp,1"};
     // Each edge cut by one model, and by that one alone (so no corner counts twice).
     std::array<int, 4> edges_cut = {};
     for (const auto& [name, facets] : off) {
@@ -173,10 +174,11 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
     // No cell starts as a formula; a relative path keeps naming its file.
     const std::string cells =
         csv_text({{"-=cmd.stl", "@x.bmp", "+1", "=2", "\t3", "", "", "", "", "\r4", "", "-j"},
-                  {"/abs/=a.stl", "b-.bmp", "", "", "", "", "", "", "", "", "", ""}});
+                  {"/abs/=a.stl", "b-.bmp", "", "", "", "", "", "", "", "", "", ""}},
+                 {"-png", "@1"});
     EXPECT_EQ(cells.substr(cells.find("\r\n") + 2),
-              "./-=cmd.stl,./@x.bmp,'+1,'=2,'\t3,,,,,\"'\r4\",,'-j\r\n/abs/=a.stl,b-.bmp,,,,,,,,,,"
-              "\r\n");
+              "./-=cmd.stl,./@x.bmp,'+1,'=2,'\t3,,,,,\"'\r4\",,'-j,'-png,'@1\r\n/abs/=a.stl,b-.bmp,,,,,,"
+              ",,,,,'-png,'@1\r\n");
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         lines.push_back(text.substr(at, end - at));
