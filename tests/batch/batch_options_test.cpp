@@ -176,9 +176,10 @@ TEST_F(Batch_Options, WarningsAndReportRowsMatchTheFiles) {
         csv_text({{"-=cmd.stl", "@x.bmp", "+1", "=2", "\t3", "", "", "", "", "\r4", "", "-j"},
                   {"/abs/=a.stl", "b-.bmp", "", "", "", "", "", "", "", "", "", ""}},
                  {"-png", "@1"});
-    EXPECT_EQ(cells.substr(cells.find("\r\n") + 2),
-              "./-=cmd.stl,./@x.bmp,'+1,'=2,'\t3,,,,,\"'\r4\",,'-j,'-png,'@1\r\n/abs/=a.stl,b-.bmp,,,,,,"
-              ",,,,,'-png,'@1\r\n");
+    EXPECT_EQ(
+        cells.substr(cells.find("\r\n") + 2),
+        "./-=cmd.stl,./@x.bmp,'+1,'=2,'\t3,,,,,\"'\r4\",,'-j,'-png,'@1\r\n/abs/=a.stl,b-.bmp,,,,,,"
+        ",,,,,'-png,'@1\r\n");
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         lines.push_back(text.substr(at, end - at));

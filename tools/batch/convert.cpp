@@ -20,6 +20,19 @@
 #include "view/view_state.h"
 #include "view/window_sizes.h"
 
+namespace {
+
+// --strict: a model with any warning (the capture's losses, the reader's
+// damage lines) is not written.
+bool held_back(const Options& options, Conversion& result) {
+    if (!options.strict || (!result.quality.any() && result.warnings.empty())) return false;
+    result.held_back = true;
+    result.status = Status::failed("not written (--strict): it has warnings");
+    return true;
+}
+
+}  // namespace
+
 Model_Converter::Model_Converter() : view_(std::make_unique<View_State>()) {
     view_->azimuth = kTopView.azimuth;
     view_->elevation = kTopView.elevation;
@@ -81,11 +94,7 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
     result.real_length = height_map::real_length(range, view.depth_extent);
     result.quality = assess_capture(view);
     view.clear_model();
-    if (options.strict && (result.quality.any() || !result.warnings.empty())) {
-        result.held_back = true;
-        result.status = Status::failed("not written (--strict): it has warnings");
-        return result;
-    }
+    if (held_back(options, result)) return result;
     if (options.map.format == Map_Format::Png) {
         std::string bytes;
         result.status = map_files::encode_png8(view.height_map, sizes::kImageRows,
@@ -142,11 +151,7 @@ Conversion Model_Converter::convert_precisely(const Job& job, const Options& opt
     result.quality = map.quality;
     result.status = map.status;
     if (!result.status) return result;
-    if (options.strict && (result.quality.any() || !result.warnings.empty())) {
-        result.held_back = true;
-        result.status = Status::failed("not written (--strict): it has warnings");
-        return result;
-    }
+    if (held_back(options, result)) return result;
     write(job, options, records, scan, map.bytes, result);
     return result;
 }
