@@ -33,11 +33,15 @@ void show_status(Notice_Tone tone, const std::string& text) {
                                                          : FL_BACKGROUND_COLOR;
     status_box->color(back);
     status_box->labelcolor(tone == Notice_Tone::Error ? FL_WHITE : FL_BLACK);
-    // FLTK reads "&" and "@" in labels as markup; a file name may hold them.
-    std::string label = " ";
-    for (char c : text) label += c == '&' || c == '@' ? std::string(2, c) : std::string(1, c);
-    status_box->copy_label(label.c_str());
+    status_box->copy_label((" " + literal_label(text)).c_str());
     status_box->redraw();
+}
+
+std::string literal_label(const std::string& text) {
+    // FLTK reads "&" and "@" in labels as markup; a file name may hold them.
+    std::string label;
+    for (char c : text) label += c == '&' || c == '@' ? std::string(2, c) : std::string(1, c);
+    return label;
 }
 
 std::string status_text() { return shown_text; }
