@@ -23,5 +23,5 @@ void save_bmp();
 void load_stl_file(const char* utf8_name);
 
 // A height map the Save wrote (the view's hook): the chooser opens there
-// next time, and a Save it replaced is told.
+// next time, a Save it replaced is told, and the map window shows it.
 void map_written(const std::string& path);

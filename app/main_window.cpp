@@ -7,6 +7,7 @@
 
 #include "app/app_globals.h"
 #include "app/commands.h"
+#include "app/height_map_window.h"
 #include "app/rotation_keys.h"
 #include "app/status_line.h"
 #include "view/window_sizes.h"
@@ -78,6 +79,7 @@ Fl_Double_Window* build_main_window() {
     build_status_line();
     set_map_written_hook(map_written);
     install_rotation_keys();
+    install_height_map_window();
     main_window->size_range(945, 605, 945, 453);
     main_window->end();
     return main_window;

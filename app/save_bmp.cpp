@@ -7,6 +7,7 @@
 #include "app/app_globals.h"
 #include "app/commands.h"
 #include "app/file_chooser.h"
+#include "app/height_map_window.h"
 #include "app/status_line.h"
 #include "heightmap/bmp_name.h"
 #include "model/utf8_to_ansi.h"
@@ -43,6 +44,7 @@ std::string replaced_name;
 
 void map_written(const std::string& path) {
     remember_saved_map(path);
+    show_height_map_window_after_frame(path);
     if (replaced_name.empty()) return;
     show_status(Notice_Tone::Warning, status_text() + " " + replaced_name +
                                           " was not written: the new Save replaced it.");

@@ -10,12 +10,7 @@
 
 namespace {
 
-// FLTK reads "&" and "@" in labels as markup; a file name may hold them.
-std::string as_label(const std::string& text) {
-    std::string label = " ";
-    for (char c : text) label += c == '&' || c == '@' ? std::string(2, c) : std::string(1, c);
-    return label;
-}
+std::string as_label(const std::string& text) { return " " + literal_label(text); }
 
 // The strip fits its message to its width when it draws (the font is known
 // then): what does not fit is in the tooltip, which a click shows at once.
@@ -87,6 +82,13 @@ void show_status(Notice_Tone tone, const std::string& text) {
     status_box->color(back);
     status_box->labelcolor(tone == Notice_Tone::Error ? FL_WHITE : FL_BLACK);
     status_box->message(text);
+}
+
+std::string literal_label(const std::string& text) {
+    // FLTK reads "&" and "@" in labels as markup; a file name may hold them.
+    std::string label;
+    for (char c : text) label += c == '&' || c == '@' ? std::string(2, c) : std::string(1, c);
+    return label;
 }
 
 std::string status_text() { return shown_text; }

@@ -15,6 +15,9 @@ void build_status_line();
 // Replaces the text shown; the notice hook the view calls.
 void show_status(Notice_Tone tone, const std::string& text);
 
+// text as an FLTK label shows it letter for letter.
+std::string literal_label(const std::string& text);
+
 // The text and tone shown now, for tests.
 std::string status_text();
 Notice_Tone status_tone();

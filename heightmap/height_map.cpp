@@ -21,8 +21,8 @@ double real_length(const Depth_Range& range, double depth_extent) {
 void depth_to_gray(const float* depth, std::size_t n, double max_depth, double depth_extent,
                    unsigned char* gray) {
     for (std::size_t k = 0; k < n; ++k) {
-        int v = static_cast<int>((max_depth - depth[k]) * depth_extent * 2 * 5);
-        if (v > 255) v = 255;
+        int v = static_cast<int>((max_depth - depth[k]) * depth_extent * 2 * sizes::kLevelsPerUnit);
+        if (v > sizes::kMaxGray) v = sizes::kMaxGray;
         if (v < 0) v = 0;
         gray[k] = static_cast<unsigned char>(v);
     }

@@ -14,12 +14,9 @@ namespace {
 using sizes::kBelowTolerance;
 using sizes::kCaptureHeight;
 using sizes::kCaptureWidth;
+using sizes::kMidColumn;
+using sizes::kMidRow;
 using sizes::kPlateY;
-
-// The capture window is centred on the view's axis, one unit a pixel, so the
-// axis runs between its middle two columns and rows: half a unit off a pixel.
-constexpr double kMidColumn = (kCaptureWidth - 1) / 2.0;  // 179.5
-constexpr double kMidRow = (kCaptureHeight - 1) / 2.0;    // 74.5
 
 struct Point {
     double x, y, z;
@@ -148,7 +145,7 @@ void count_gray_problems(const unsigned char* gray, Quality& quality) {
         for (int i = 0; i < kCaptureWidth; ++i) {
             const unsigned char v = gray[j * kCaptureWidth + i];
             if (v > 0) quality.empty = false;
-            if (v == 255) ++quality.clipped;
+            if (v == sizes::kMaxGray) ++quality.clipped;
             const bool border =
                 i == 0 || j == 0 || i == kCaptureWidth - 1 || j == kCaptureHeight - 1;
             if (border && v > 0) ++quality.cut;
