@@ -16,6 +16,7 @@ namespace map_files {
 struct Scale {
     double levels_per_unit = 5;  // a value of N is N / levels_per_unit units above the plate
     double pixel_size = 1;       // units between pixel centres
+    bool in_units = false;       // values are heights in units (float), no levels
 };
 
 // The scale in words, for a reader of the file: values, pixel size, where

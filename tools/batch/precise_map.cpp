@@ -42,10 +42,10 @@ Precise_Map make_precise_map(const std::vector<Triangle>& facets, const Model_Bo
     result.quality.below_plate = static_cast<int>(map.below_plate);
     result.quality.empty = map.empty;
     for (float h : map.heights) result.highest = std::max(result.highest, static_cast<double>(h));
-    const map_files::Scale scale{
-        options.format == Map_Format::Png16 ? static_cast<double>(options.levels_per_unit) : 1.0,
-        options.pixel_size};
-    if (options.format == Map_Format::Tiff) {
+    const bool tiff = options.format == Map_Format::Tiff;
+    const map_files::Scale scale{tiff ? 1.0 : static_cast<double>(options.levels_per_unit),
+                                 options.pixel_size, tiff};
+    if (tiff) {
         result.status =
             map_files::encode_tiff(map.heights.data(), map.rows, map.cols, scale, result.bytes);
         return result;
