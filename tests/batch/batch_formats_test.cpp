@@ -88,4 +88,23 @@ TEST_F(Batch_Formats, EachFormatAgreesWithTheBmpOfTheSameInsole) {
     }
 }
 
+// A strip longer than the plate: the precise map is cut where the bmp is
+// (the bounds come from each facet's first vertex, both at x = -200 here,
+// so the strip reaches past one end only), and --strict keeps it back.
+TEST_F(Batch_Formats, APreciseMapWarnsAndStrictHoldsItBack) {
+    const std::vector<Triangle> strip = {{{{-200, 0, -5}, {200, 0, -5}, {200, 0, 5}}},
+                                         {{{-200, 0, -5}, {200, 0, 5}, {-200, 0, 5}}}};
+    put(dir_.file("long.stl"), stl_bytes::binary(strip));
+    const std::string cut = "long.stl: WARNING: 10 pixels of the model on the capture border";
+    EXPECT_EQ(run_batch({dir_.file("long.stl")}).lines_with(cut), 1);
+    const Batch_Run r = run_batch({"--format", "png16", dir_.file("long.stl")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lines_with(cut), 1) << r.err;
+    ASSERT_EQ(unlink(dir_.file("long.png").c_str()), 0);
+    const Batch_Run strict = run_batch({"--format", "tiff", "--strict", dir_.file("long.stl")});
+    EXPECT_EQ(strict.status, 1) << strict.err;
+    EXPECT_EQ(strict.lines_with("not written (--strict)"), 1) << strict.err;
+    EXPECT_FALSE(exists(dir_.file("long.tif")));
+}
+
 }  // namespace
