@@ -51,6 +51,7 @@ view_drawn() { ! near_pixel "$(shot first-frame)" $((VIEW_X + 1)) $((VIEW_Y + 1)
 
 start_veltrim() { # ARGS: from $START_DIR or the repository root (Load opens at 250_test/), under $GUI_LANG
     : >"$OUT" && : >"$ERR"
+    xdotool mousemove 0 0 # off the buttons: a tooltip would cover their labels in the shots
     (cd "${START_DIR:-$REPO}" && exec env HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" \
         XDG_DATA_HOME="$WORK/home/.local/share" LANG="${GUI_LANG:-C.UTF-8}" \
         stdbuf -oL -eL "$VELTRIM" "$@" >"$OUT" 2>"$ERR") & PID=$!

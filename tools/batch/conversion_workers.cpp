@@ -73,7 +73,7 @@ void Conversion_Workers::wait(int ms) const {
 
 std::size_t Conversion_Workers::unfinished() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return submitted_ - taken_back_ - finished_.size();
+    return submitted_ - taken_back_;
 }
 
 std::vector<Finished_Job> Conversion_Workers::take_unstarted() {

@@ -50,7 +50,8 @@ public:
     std::vector<Finished_Job> take_finished();
     // Blocks until a job finishes or `ms` pass (a signal may end it sooner).
     void wait(int ms) const;
-    // Jobs submitted and not yet finished, in hand or waiting.
+    // Jobs submitted and not yet handed back: waiting, in hand, or finished
+    // but not yet taken.
     std::size_t unfinished() const;
     // After a stop: the jobs no worker took, which the stop interrupted.
     std::vector<Finished_Job> take_unstarted();
