@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "heightmap/exact_heights.h"
+#include "bench/median_time.h"
 #include "support/insole_model.h"
 
 namespace {
@@ -34,19 +35,6 @@ std::vector<Plate_Triangle> on_plate(const std::vector<Triangle>& model) {
         for (int i = 0; i < 3; ++i)
             for (int a = 0; a < 3; ++a) out[k].v[i][a] = model[k].v[i][a] + shift[a];
     return out;
-}
-
-double median_ms(const std::function<void()>& f, int rounds) {
-    std::vector<double> ms;
-    for (int r = 0; r < rounds; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
 }
 
 }  // namespace

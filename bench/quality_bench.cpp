@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/median_time.h"
 #include "support/insole_model.h"
 #include "support/model_bounds.h"
 #include "view/capture_trigger.h"
@@ -38,19 +39,6 @@ std::vector<Triangle> large_facets_below(std::size_t n) {
         t[k] = Triangle{{{-170 * s, y, -70 * s}, {170 * s, y, -60 * s}, {0, y + 1, 70 * s}}};
     }
     return t;
-}
-
-double median_ms(const std::function<void()>& f, int rounds) {
-    std::vector<double> ms;
-    for (int r = 0; r < rounds; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
 }
 
 void measure(const char* name, std::vector<Triangle> triangles, int rounds) {
