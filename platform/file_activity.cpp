@@ -49,3 +49,9 @@ bool Read_Lease::broken() const {
     // While a break is pending the lease reads as what it is being broken to.
     return state_ == Lease_State::Held && fcntl(fd_, F_GETLEASE) != F_RDLCK;
 }
+
+std::optional<File_Stamp> stamp_of(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return std::nullopt;
+    return File_Stamp::of(st);
+}

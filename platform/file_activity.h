@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 
 // Whether a file is still being written, judged the one way both programs
@@ -19,6 +21,9 @@ struct File_Stamp {
     bool operator==(const File_Stamp& o) const;
     bool operator!=(const File_Stamp& o) const { return !(*this == o); }
 };
+
+// The stamp of the file path leads to now; nothing when it cannot be stat'ed.
+std::optional<File_Stamp> stamp_of(const std::string& path);
 
 // Nanoseconds since the epoch, from a stat time.
 std::int64_t nanoseconds(const timespec& t);

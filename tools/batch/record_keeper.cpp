@@ -13,12 +13,6 @@ namespace {
 
 constexpr std::string_view kFirstLine = "veltrim records 1\n";
 
-std::optional<File_Stamp> stamp_of(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return std::nullopt;
-    return File_Stamp::of(st);
-}
-
 std::string read_whole(const std::string& path) {
     std::string text;
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -24,12 +24,6 @@ namespace {
 // The report is written at most this often while work goes on.
 constexpr auto kReportEvery = std::chrono::seconds(1);
 
-std::optional<File_Stamp> stamp_of(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return std::nullopt;
-    return File_Stamp::of(st);
-}
-
 class Watch_Loop {
 public:
     Watch_Loop(const Options& options, Outcomes& outcomes, Record_Keeper& records,
