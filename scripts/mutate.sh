@@ -4,7 +4,7 @@
 # file back. A fault the tests miss is a survivor. Exit status 0 only when
 # every fault is caught and every one still applies.
 #
-#   scripts/mutate.sh [-k] [-n] [-l LIST] [-t SECONDS] [-p PARTS] [PATTERN]
+#   scripts/mutate.sh [-k] [-n] [-l LIST] [-t SECONDS] [-p PARTS] [-s SHARES] [PATTERN]
 #
 #   -k          keep the scratch tree and its build for the next run
 #   -n          only check that every fault still applies (no build)
@@ -13,6 +13,9 @@
 #   -p PARTS    split the faults into PARTS runs at once, each with a scratch
 #               tree of its own; the tests' waits overlap (default: 2 with
 #               at least 2 cores, else 1)
+#   -s SHARES   only one in SHARES of the faults: the share is picked by the
+#               checked-out commit, so a commit always gets the same faults
+#               and successive commits cover them all (CI's time limit)
 #   PATTERN     only the faults whose description matches (grep -E)
 #
 # The list holds records separated by blank lines ('#' starts a comment):
@@ -31,7 +34,8 @@ check_only=0
 timeout=120
 parts=$(($(nproc) >= 2 ? 2 : 1))
 part=''  # this run's share of the faults, when it is one of several
-while getopts "knl:t:p:P:" opt; do
+shares=1 share=0
+while getopts "knl:t:p:P:s:" opt; do
     case $opt in
     k) keep=1 ;;
     n) check_only=1 ;;
@@ -39,12 +43,18 @@ while getopts "knl:t:p:P:" opt; do
     t) timeout=$OPTARG ;;
     p) parts=$OPTARG ;;
     P) part=$OPTARG ;;
-    *) sed -n '2,22s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
+    s) shares=$OPTARG ;;
+    *) sed -n '2,25s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
 pattern=${1:-}
 [ "$check_only" -eq 1 ] && parts=1
+if ! [[ "$shares" =~ ^[1-9][0-9]*$ ]]; then echo "-s takes a whole number above 0" >&2; exit 2; fi
+if [ "$shares" -gt 1 ]; then
+    commit=$(git -C "$repo" rev-parse --short=8 HEAD 2>/dev/null || echo 0)
+    share=$((16#$commit % shares))
+fi
 
 # Several parts: each is this script on every PARTS-th fault; their
 # summaries are added up here.
@@ -52,7 +62,7 @@ if [ "$parts" -gt 1 ] && [ -z "$part" ]; then
     logs=$(mktemp -d)
     pids=()
     for ((k = 0; k < parts; k++)); do
-        args=(-l "$list" -t "$timeout" -p "$parts" -P "$k")
+        args=(-l "$list" -t "$timeout" -p "$parts" -P "$k" -s "$shares")
         [ "$keep" -eq 1 ] && args+=(-k)
         "$0" "${args[@]}" "$pattern" >"$logs/$k" 2>&1 &
         pids+=($!)
@@ -110,7 +120,7 @@ if [ "$check_only" -eq 0 ]; then
     fi
 fi
 
-total=0 killed=0 index=0
+total=0 killed=0 index=0 chosen=0
 survivors=() stale=() broken=()
 start=$SECONDS
 
@@ -119,7 +129,9 @@ try() {
     local file=$1 what=$2 from=$3 to=$4 text rest count
     if [ -n "$pattern" ] && ! grep -qE -- "$pattern" <<<"$what"; then return; fi
     index=$((index + 1))
-    if [ -n "$part" ] && [ $(((index - 1) % parts)) -ne "$part" ]; then return; fi
+    if [ $(((index - 1) % shares)) -ne "$share" ]; then return; fi
+    chosen=$((chosen + 1))
+    if [ -n "$part" ] && [ $(((chosen - 1) % parts)) -ne "$part" ]; then return; fi
     total=$((total + 1))
     if [ ! -f "$tree/$file" ]; then
         stale+=("$file: $what (no such file)")
