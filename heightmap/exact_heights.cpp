@@ -34,8 +34,8 @@ struct Fixed {
 
 struct Grid {
     int rows, cols;
-    std::vector<float> top;            // highest surface so far; -inf where none
-    std::vector<unsigned char> under;  // 1 where some surface lies under the plate
+    float* top;
+    unsigned char* under;
 };
 
 // A facet's height at pixel (r, c) is y0 + dr * r + dc * c, held within the
@@ -82,6 +82,24 @@ bool plane_of(const Plate_Triangle& t, double size, Plane& p) {
     p.hi = std::max({t.v[0][1], t.v[1][1], t.v[2][1]});
     return std::isfinite(p.y0) && std::isfinite(p.dr) && std::isfinite(p.dc);
 }
+
+// Most facets of a fine mesh are smaller than a pixel and cover no centre:
+// their plane is worked out only once a centre is found inside.
+class Lazy_Plane {
+public:
+    Lazy_Plane(const Plate_Triangle& t, double size) : t_(t), size_(size) {}
+    // Null for a facet seen edge-on from above.
+    const Plane* get() {
+        if (state_ == 0) state_ = plane_of(t_, size_, plane_) ? 1 : -1;
+        return state_ > 0 ? &plane_ : nullptr;
+    }
+
+private:
+    const Plate_Triangle& t_;
+    double size_;
+    Plane plane_{};
+    int state_ = 0;  // 0: not yet worked out
+};
 
 // Where segment pq meets coordinate `axis` = at, worked out from the two
 // ends in a fixed order: both facets on an edge get the same point.
@@ -131,14 +149,15 @@ void put(Grid& g, std::size_t i, double y) {
 // towards +u (or +w, for an edge along u) enters: of two facets on opposite
 // sides of an edge exactly one takes it, and of the facets around a vertex
 // exactly one takes the vertex.
-void fill(Fixed a, Fixed b, Fixed c, const Plane& plane, Grid& g) {
-    const std::int64_t area = (b.u - a.u) * (c.w - a.w) - (b.w - a.w) * (c.u - a.u);
-    if (area == 0) return;
-    if (area < 0) std::swap(b, c);
+void fill(Fixed a, Fixed b, Fixed c, Lazy_Plane& lazy_plane, Grid& g) {
     const int r0 = first_pixel(std::min({a.u, b.u, c.u}));
     const int r1 = last_pixel(std::max({a.u, b.u, c.u}), g.rows);
     const int c0 = first_pixel(std::min({a.w, b.w, c.w}));
     const int c1 = last_pixel(std::max({a.w, b.w, c.w}), g.cols);
+    if (r0 > r1 || c0 > c1) return;
+    const std::int64_t area = (b.u - a.u) * (c.w - a.w) - (b.w - a.w) * (c.u - a.u);
+    if (area == 0) return;
+    if (area < 0) std::swap(b, c);
     const Fixed v[3] = {a, b, c};
     std::int64_t e[3], step_r[3], step_c[3];
     for (int k = 0; k < 3; ++k) {
@@ -154,11 +173,14 @@ void fill(Fixed a, Fixed b, Fixed c, const Plane& plane, Grid& g) {
     }
     for (int r = r0; r <= r1; ++r) {
         std::int64_t e0 = e[0], e1 = e[1], e2 = e[2];
-        const double y_row = plane.y0 + plane.dr * r;
         const std::size_t row = static_cast<std::size_t>(r) * g.cols;
         for (int col = c0; col <= c1; ++col) {
-            if ((e0 | e1 | e2) >= 0)
-                put(g, row + col, std::min(std::max(y_row + plane.dc * col, plane.lo), plane.hi));
+            if ((e0 | e1 | e2) >= 0) {
+                const Plane* plane = lazy_plane.get();
+                if (plane == nullptr) return;
+                const double y = plane->y0 + plane->dr * r + plane->dc * col;
+                put(g, row + col, std::min(std::max(y, plane->lo), plane->hi));
+            }
             e0 += step_c[0];
             e1 += step_c[1];
             e2 += step_c[2];
@@ -168,15 +190,15 @@ void fill(Fixed a, Fixed b, Fixed c, const Plane& plane, Grid& g) {
 }
 
 void draw(const Plate_Triangle& t, double size, Grid& g) {
-    Plane plane;
-    if (!plane_of(t, size, plane)) return;
+    const double per_unit = 1 / size;
     Point poly[2][8];
     for (int k = 0; k < 3; ++k)
-        poly[0][k] = {(t.v[k][0] + kPlateLength / 2) / size - 0.5,
-                      (kPlateWidth / 2 - t.v[k][2]) / size - 0.5};
+        poly[0][k] = {(t.v[k][0] + kPlateLength / 2) * per_unit - 0.5,
+                      (kPlateWidth / 2 - t.v[k][2]) * per_unit - 0.5};
     const auto [u_lo, u_hi] = std::minmax({poly[0][0][0], poly[0][1][0], poly[0][2][0]});
     const auto [w_lo, w_hi] = std::minmax({poly[0][0][1], poly[0][1][1], poly[0][2][1]});
     if (u_hi < 0 || u_lo > g.rows - 1 || w_hi < 0 || w_lo > g.cols - 1) return;
+    Lazy_Plane plane(t, size);
     int n = 3, in = 0;
     // Facets reaching a pixel past the edge are cut there, keeping the
     // fixed-point coordinates small; no centre lies within a pixel of the cut.
@@ -200,35 +222,48 @@ Status check_pixel_size(double pixel_size) {
     return Status::failed("a pixel size must be whole hundredths of a unit dividing 360 and 150");
 }
 
-Exact_Map rasterize_heights(const std::vector<Plate_Triangle>& facets, double pixel_size) {
-    Exact_Map map;
+Height_Rasterizer::Height_Rasterizer(double pixel_size) {
     const long n = hundredths(pixel_size);
     assert(n > 0 && "check_pixel_size first");
-    if (n == 0) return map;
-    map.pixel_size = n * kSizeStep;
-    map.rows = static_cast<int>(std::lround(kPlateLength / kSizeStep) / n);
-    map.cols = static_cast<int>(std::lround(kPlateWidth / kSizeStep) / n);
-    const std::size_t pixels = static_cast<std::size_t>(map.rows) * map.cols;
-    Grid g{map.rows, map.cols, std::vector<float>(pixels, -std::numeric_limits<float>::infinity()),
-           std::vector<unsigned char>(pixels, 0)};
-    for (const Plate_Triangle& t : facets) {
-        if (placeable(t))
-            draw(t, map.pixel_size, g);
+    if (n == 0) return;
+    map_.pixel_size = n * kSizeStep;
+    map_.rows = static_cast<int>(std::lround(kPlateLength / kSizeStep) / n);
+    map_.cols = static_cast<int>(std::lround(kPlateWidth / kSizeStep) / n);
+    const std::size_t pixels = static_cast<std::size_t>(map_.rows) * map_.cols;
+    top_.assign(pixels, -std::numeric_limits<float>::infinity());
+    under_.assign(pixels, 0);
+}
+
+void Height_Rasterizer::draw(const Plate_Triangle* facets, std::size_t count) {
+    if (top_.empty()) return;
+    Grid g{map_.rows, map_.cols, top_.data(), under_.data()};
+    for (std::size_t k = 0; k < count; ++k) {
+        if (placeable(facets[k]))
+            height_map::draw(facets[k], map_.pixel_size, g);
         else
-            ++map.non_finite;
+            ++map_.non_finite;
     }
-    map.heights.resize(pixels);
-    for (int r = 0; r < map.rows; ++r)
-        for (int c = 0; c < map.cols; ++c) {
-            const std::size_t i = static_cast<std::size_t>(r) * map.cols + c;
-            const float h = g.top[i] > 0 ? g.top[i] : 0.0f;  // the plate hides what is under it
-            map.heights[i] = h;
-            map.below_plate += g.under[i];
+}
+
+Exact_Map Height_Rasterizer::finish() {
+    map_.heights.resize(top_.size());
+    for (int r = 0; r < map_.rows; ++r)
+        for (int c = 0; c < map_.cols; ++c) {
+            const std::size_t i = static_cast<std::size_t>(r) * map_.cols + c;
+            const float h = top_[i] > 0 ? top_[i] : 0.0f;  // the plate hides what is under it
+            map_.heights[i] = h;
+            map_.below_plate += under_[i];
             if (h <= 0) continue;
-            map.empty = false;
-            if (r == 0 || c == 0 || r == map.rows - 1 || c == map.cols - 1) ++map.cut;
+            map_.empty = false;
+            if (r == 0 || c == 0 || r == map_.rows - 1 || c == map_.cols - 1) ++map_.cut;
         }
-    return map;
+    return std::move(map_);
+}
+
+Exact_Map rasterize_heights(const std::vector<Plate_Triangle>& facets, double pixel_size) {
+    Height_Rasterizer rasterizer(pixel_size);
+    rasterizer.draw(facets.data(), facets.size());
+    return rasterizer.finish();
 }
 
 }  // namespace height_map

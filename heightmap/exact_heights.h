@@ -43,7 +43,22 @@ Status check_pixel_size(double pixel_size);
 // share an edge leave no pixel out along it, also where a centre lies
 // exactly on the edge or on a vertex. Heights are the facet's plane at the
 // centre, kept within the facet's own heights.
-// pixel_size must pass check_pixel_size.
+// Facets may come in blocks, so a large model needs no placed copy of the
+// whole of it. pixel_size must pass check_pixel_size.
+class Height_Rasterizer {
+public:
+    explicit Height_Rasterizer(double pixel_size);
+    void draw(const Plate_Triangle* facets, std::size_t count);
+    // The map of every facet drawn; the rasterizer is spent.
+    Exact_Map finish();
+
+private:
+    Exact_Map map_;
+    std::vector<float> top_;            // highest surface so far; -inf where none
+    std::vector<unsigned char> under_;  // 1 where some surface lies under the plate
+};
+
+// All facets at once.
 Exact_Map rasterize_heights(const std::vector<Plate_Triangle>& facets, double pixel_size);
 
 }  // namespace height_map

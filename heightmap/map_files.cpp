@@ -35,6 +35,10 @@ bool write_png(png_structp png, png_infop info, png_text* texts, int text_count,
                  bit_depth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_set_text(png, info, texts, text_count);
+    // A height map is mostly flat runs: the fastest zlib level with one
+    // filter costs a fraction of the defaults for a file a few percent larger.
+    png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_write_info(png, info);
     if (bit_depth == 16) png_set_swap(png);  // PNG is big-endian; our values are not
     const std::size_t row_bytes = static_cast<std::size_t>(cols) * bit_depth / 8;
