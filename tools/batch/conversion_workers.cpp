@@ -8,6 +8,7 @@
 
 #include "platform/stop_signals.h"
 #include "tools/batch/convert.h"
+#include "tools/batch/hand_off.h"
 #include "view/offscreen_context.h"
 #include "view/window_sizes.h"
 
@@ -103,6 +104,27 @@ void Conversion_Workers::work() {
         --starting_;
     }
     context_ready_.notify_all();
+    // A thread of the worker's own writes each image (its fsync is a few
+    // milliseconds) while the worker converts the next model; a job is
+    // finished, its lines printed, once its image is written.
+    struct Converted {
+        Finished_Job item;
+        Conversion conversion;
+    };
+    Hand_Off<Converted> to_write;
+    std::thread writer([&] {
+        while (std::optional<Converted> c = to_write.take()) {
+            c->item.outcome =
+                finish_job(c->conversion, c->item.job, options_, records_, progress_, defer_busy_);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                finished_.push_back(std::move(c->item));
+            }
+            const std::uint64_t one = 1;
+            const ssize_t woken = write(wake_fd_, &one, sizeof one);
+            (void)woken;  // a counter that is full already wakes the reader
+        }
+    });
     Model_Converter converter;
     while (can_draw) {
         Finished_Job item;
@@ -114,15 +136,11 @@ void Conversion_Workers::work() {
             item = std::move(queue_.front());
             queue_.pop_front();
         }
-        item.outcome = convert_job(converter, item.job, options_, records_, progress_, defer_busy_);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            finished_.push_back(std::move(item));
-        }
-        const std::uint64_t one = 1;
-        const ssize_t woken = write(wake_fd_, &one, sizeof one);
-        (void)woken;  // a counter that is full already wakes the reader
+        Conversion conversion = convert_model(converter, item.job, options_, progress_);
+        to_write.put({std::move(item), std::move(conversion)});
     }
+    to_write.close();
+    writer.join();
     std::lock_guard<std::mutex> egl(egl_mutex);
     context.reset();
 }

@@ -40,8 +40,7 @@ Model_Converter::Model_Converter() : view_(std::make_unique<View_State>()) {
 
 Model_Converter::~Model_Converter() = default;
 
-Conversion Model_Converter::convert(const Job& job, const Options& options,
-                                    Record_Keeper& records) {
+Conversion Model_Converter::convert(const Job& job, const Options& options) {
     Conversion result;
     Scan_Read scan;
     if (!read_scan(job, options.settle_seconds, scan, result)) return result;
@@ -69,7 +68,7 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
     // drag makes: all but the last in frames without the model, the last
     // in the frame that captures.
     View_State& view = *view_;
-    if (options.map.precise()) return convert_precisely(job, options, records, scan, result);
+    if (options.map.precise()) return convert_precisely(job, options, scan, result);
     std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
               view.model_matrix);
     view.clear_model();
@@ -99,36 +98,47 @@ Conversion Model_Converter::convert(const Job& job, const Options& options,
         std::string bytes;
         result.status = map_files::encode_png8(view.height_map, sizes::kImageRows,
                                                sizes::kImageCols, {5, 1}, bytes);
-        if (result.status) write(job, options, records, scan, bytes, result);
+        if (result.status) to_write(job, options, scan, std::move(bytes), result);
         return result;
     }
-    write(job, options, records, scan, view.image_header, result);
+    // The next model draws into the view's pixels: the image keeps a copy.
+    to_write(job, options, scan, view.image_header.clone(), result);
     return result;
 }
 
-void Model_Converter::write(const Job& job, const Options& options, Record_Keeper& records,
-                            const Scan_Read& scan, const Image_Bytes& image, Conversion& result) {
-    Source_Record record{scan.report.digest,
-                         platform::resolved_path(job.input),
-                         scan.report.stamp,
-                         now_ns(),
-                         pixel_options_text(options),
-                         kConversionVersion,
-                         {}};
-    File_Label label = Record_Keeper::label_for(record);
-    result.status =
-        std::holds_alternative<std::string>(image)
-            ? write_file_atomically(job.output.c_str(), std::get<std::string>(image), &label)
-            : write_image_atomically(job.output.c_str(), std::get<cv::Mat>(image), &label);
-    result.write_failed = !result.status;
-    if (result.status) records.written(job.output, record, label.stored);
+void Model_Converter::to_write(const Job& job, const Options& options, const Scan_Read& scan,
+                               Image_Bytes image, Conversion& result) {
+    result.pending = Pending_Image{job.output, std::move(image),
+                                   Source_Record{scan.report.digest,
+                                                 platform::resolved_path(job.input),
+                                                 scan.report.stamp,
+                                                 now_ns(),
+                                                 pixel_options_text(options),
+                                                 kConversionVersion,
+                                                 {}}};
+}
+
+void finish_writing(Conversion& c, Record_Keeper& records) {
+    if (!c.pending) return;
+    Pending_Image& p = *c.pending;
+    File_Label label = Record_Keeper::label_for(p.record);
+    try {
+        c.status =
+            std::holds_alternative<std::string>(p.image)
+                ? write_file_atomically(p.output.c_str(), std::get<std::string>(p.image), &label)
+                : write_image_atomically(p.output.c_str(), std::get<cv::Mat>(p.image), &label);
+        c.write_failed = !c.status;
+        if (c.status) records.written(p.output, p.record, label.stored);
+    } catch (const std::exception& e) {  // no memory to encode, say
+        c.status = Status::failed(std::string("cannot convert: ") + e.what());
+    }
+    c.pending.reset();
 }
 
 // The facets sampled exactly: no frame draws the model. The rotations'
 // model_matrix is the one the trackball's frames give, made once.
 Conversion Model_Converter::convert_precisely(const Job& job, const Options& options,
-                                              Record_Keeper& records, Scan_Read& scan,
-                                              Conversion& result) {
+                                              Scan_Read& scan, Conversion& result) {
     View_State& view = *view_;
     if (!turned_) {
         std::copy(std::begin(View_State::kIdentity), std::end(View_State::kIdentity),
@@ -145,13 +155,13 @@ Conversion Model_Converter::convert_precisely(const Job& job, const Options& opt
         std::copy(std::begin(view.model_matrix), std::end(view.model_matrix), turn_);
         turned_ = true;
     }
-    const Precise_Map map =
+    Precise_Map map =
         make_precise_map(scan.triangles, scan.bounds, turn_, view.model_scale, options.map);
     result.real_length = map.highest;
     result.quality = map.quality;
     result.status = map.status;
     if (!result.status) return result;
     if (held_back(options, result)) return result;
-    write(job, options, records, scan, map.bytes, result);
+    to_write(job, options, scan, std::move(map.bytes), result);
     return result;
 }

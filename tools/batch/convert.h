@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <variant>
 
 #include <opencv2/core/mat.hpp>
@@ -18,6 +19,14 @@
 struct View_State;
 struct Scan_Read;
 
+// An image ready to be written, with its record: the write (its fsync above
+// all) is left to the caller, so that it can overlap the next conversion.
+struct Pending_Image {
+    std::string output;
+    std::variant<cv::Mat, std::string> image;  // to encode, or encoded; owned
+    Source_Record record;
+};
+
 // The outcome of one model's conversion.
 struct Conversion {
     Status status;         // why it failed: one line, without the file name
@@ -28,17 +37,22 @@ struct Conversion {
     const char* form = "";     // "binary" or "ascii" once the first bytes are known
     double real_length = 0.0;  // the "real length" line's value
     height_map::Quality quality;
-    bool held_back = false;      // strict: not written because of warnings
-    bool write_failed = false;   // status says why the image could not be written
-    bool being_written = false;  // failed: a writer had the file, or it changed
-    Content_Digest digest;       // of the bytes read, once read
+    bool held_back = false;                // strict: not written because of warnings
+    bool write_failed = false;             // status says why the image could not be written
+    bool being_written = false;            // failed: a writer had the file, or it changed
+    Content_Digest digest;                 // of the bytes read, once read
+    std::optional<Pending_Image> pending;  // the image to write: see finish_writing
 };
+
+// Writes a conversion's pending image with its record, which `records`
+// keeps, and says how that went in c. Nothing to do without one.
+void finish_writing(Conversion& c, Record_Keeper& records);
 
 // The window's Save without the window, for one model after another: read
 // the STL file, turn it by the rotations as trackball steps, draw the top
 // view with the window's frame code into the calling thread's current GL
-// context (an 800 x 560 Offscreen_Context), convert the depth and write
-// the BMP file atomically. One converter per context: its view is set up
+// context (an 800 x 560 Offscreen_Context), convert the depth and make
+// the BMP file's image, for finish_writing to write. One converter per context: its view is set up
 // by the first model drawn and kept, so later models need no set-up frame.
 class Model_Converter {
 public:
@@ -48,17 +62,16 @@ public:
     Model_Converter& operator=(const Model_Converter&) = delete;
 
     // With options.strict, a model with any warning (the capture's losses,
-    // the reader's damage lines) fails and its image is not written. The
-    // image is written with its record, which `records` keeps.
-    Conversion convert(const Job& job, const Options& options, Record_Keeper& records);
+    // the reader's damage lines) fails and no image is made for it.
+    Conversion convert(const Job& job, const Options& options);
 
 private:
     using Image_Bytes = std::variant<cv::Mat, std::string>;  // to encode, or encoded
-    Conversion convert_precisely(const Job& job, const Options& options, Record_Keeper& records,
-                                 Scan_Read& scan, Conversion& result);
-    // Writes the image with its record, and says how that went in result.
-    void write(const Job& job, const Options& options, Record_Keeper& records,
-               const Scan_Read& scan, const Image_Bytes& image, Conversion& result);
+    Conversion convert_precisely(const Job& job, const Options& options, Scan_Read& scan,
+                                 Conversion& result);
+    // The image with its record, left in result for finish_writing.
+    void to_write(const Job& job, const Options& options, const Scan_Read& scan, Image_Bytes image,
+                  Conversion& result);
 
     std::unique_ptr<View_State> view_;  // about 1.6 MB: not on a worker's stack
     bool set_up_ = false;               // a frame has run: the view is at the top

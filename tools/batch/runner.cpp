@@ -168,16 +168,21 @@ Report_Row clash_row(const Job& job, const std::string& why, const std::string& 
     return row;
 }
 
-std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& job,
-                                       const Options& options, Record_Keeper& records,
-                                       Progress& progress, bool defer_busy) {
+Conversion convert_model(Model_Converter& converter, const Job& job, const Options& options,
+                         Progress& progress) {
     progress.started(job.input);
     Conversion c;
     try {
-        c = converter.convert(job, options, records);
+        c = converter.convert(job, options);
     } catch (const std::exception& e) {  // a model too large for memory, say
         c.status = Status::failed(std::string("cannot convert: ") + e.what());
     }
+    return c;
+}
+
+std::optional<Job_Outcome> finish_job(Conversion& c, const Job& job, const Options& options,
+                                      Record_Keeper& records, Progress& progress, bool defer_busy) {
+    finish_writing(c, records);
     const bool ok = c.status.is_ok();
     if (!ok && !job.named && gone(job.input)) {
         progress.finished(job.input, job.output, false);

@@ -24,14 +24,18 @@ struct Job_Outcome {
     bool may_pass = false;
 };
 
-// Converts one job with the converter of the calling thread's GL context
-// and prints its lines as a run does. Returns its outcome, or nothing when
-// a file found in a folder went away before it could be read: that is no
+// Converts one job with the converter of the calling thread's GL context;
+// its image is not written yet.
+Conversion convert_model(Model_Converter& converter, const Job& job, const Options& options,
+                         Progress& progress);
+
+// Writes the image a conversion made, with its record, and prints the
+// job's lines as a run does. Returns its outcome, or nothing when a file
+// found in a folder went away before it could be read: that is no
 // failure, just a file that is no longer there. With defer_busy, a file
 // still being written is deferred instead of failed.
-std::optional<Job_Outcome> convert_job(Model_Converter& converter, const Job& job,
-                                       const Options& options, Record_Keeper& records,
-                                       Progress& progress, bool defer_busy);
+std::optional<Job_Outcome> finish_job(Conversion& c, const Job& job, const Options& options,
+                                      Record_Keeper& records, Progress& progress, bool defer_busy);
 
 // The line of a model refused because `owner` already claims its output.
 std::string collision_reason(const std::string& output, const std::string& owner);
