@@ -245,6 +245,17 @@ void Height_Rasterizer::draw(const Plate_Triangle* facets, std::size_t count) {
     }
 }
 
+void Height_Rasterizer::merge(Height_Rasterizer&& other) {
+    assert(other.top_.size() == top_.size());
+    for (std::size_t i = 0; i < top_.size(); ++i) {
+        top_[i] = std::max(top_[i], other.top_[i]);
+        under_[i] |= other.under_[i];
+    }
+    map_.non_finite += other.map_.non_finite;
+    other.top_ = {};
+    other.under_ = {};
+}
+
 Exact_Map Height_Rasterizer::finish() {
     map_.heights.resize(top_.size());
     for (int r = 0; r < map_.rows; ++r)

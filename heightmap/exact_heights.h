@@ -49,6 +49,9 @@ class Height_Rasterizer {
 public:
     explicit Height_Rasterizer(double pixel_size);
     void draw(const Plate_Triangle* facets, std::size_t count);
+    // Takes in what another rasterizer of the same pixel size drew, so that
+    // threads can each draw a share of the facets; `other` is spent.
+    void merge(Height_Rasterizer&& other);
     // The map of every facet drawn; the rasterizer is spent.
     Exact_Map finish();
 

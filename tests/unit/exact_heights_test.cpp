@@ -316,4 +316,33 @@ TEST(ExactHeights, FacetsNotFiniteAreLeftOutAndCounted) {
         0);
 }
 
+// A large model's facets are drawn in shares by several threads: the merged
+// map must be the one drawn at once, to the bit, counts included.
+TEST(ExactHeights, SharesDrawnApartAndMergedGiveTheSameMap) {
+    Mesh m;
+    grid(
+        m, -100, 100, -50, 50, 0.7, [](double x, double z) { return 20 - (x * x + z * z) / 900; },
+        [](double, double) { return true; });
+    quad(m, {-179, -2, -74}, {-150, -2, -74}, {-150, -2, 74}, {-179, -2, 74});  // under the plate
+    quad(m, {150, 1, -75}, {181, 9, -75}, {181, 9, 75}, {150, 1, 75});          // past the edge
+    tri(m, {0, std::numeric_limits<double>::infinity(), 0}, {1, 1, 1}, {2, 2, 0});
+    for (double s : kSizes) {
+        const Exact_Map whole = rasterize_heights(m, s);
+        height_map::Height_Rasterizer first(s), second(s), third(s);
+        const std::size_t a = m.size() / 3, b = 2 * m.size() / 3;
+        second.draw(m.data() + a, b - a);
+        first.draw(m.data(), a);
+        third.draw(m.data() + b, m.size() - b);
+        first.merge(std::move(third));
+        first.merge(std::move(second));
+        const Exact_Map merged = first.finish();
+        EXPECT_EQ(merged.heights, whole.heights) << "size " << s;
+        EXPECT_EQ(merged.below_plate, whole.below_plate);
+        EXPECT_EQ(merged.cut, whole.cut);
+        EXPECT_EQ(merged.non_finite, 1u);
+        EXPECT_GT(whole.below_plate, 0u);
+        EXPECT_GT(whole.cut, 0u);
+    }
+}
+
 }  // namespace

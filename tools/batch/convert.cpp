@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "heightmap/height_map.h"
@@ -29,6 +30,13 @@ bool held_back(const Options& options, Conversion& result) {
     result.held_back = true;
     result.status = Status::failed("not written (--strict): it has warnings");
     return true;
+}
+
+// The cores the jobs leave: as many threads as the GL path's software
+// renderer takes for its frame.
+unsigned threads_per_job(const Options& options) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::max(1u, cores / std::max(1u, options.jobs));
 }
 
 }  // namespace
@@ -155,8 +163,8 @@ Conversion Model_Converter::convert_precisely(const Job& job, const Options& opt
         std::copy(std::begin(view.model_matrix), std::end(view.model_matrix), turn_);
         turned_ = true;
     }
-    Precise_Map map =
-        make_precise_map(scan.triangles, scan.bounds, turn_, view.model_scale, options.map);
+    Precise_Map map = make_precise_map(scan.triangles, scan.bounds, turn_, view.model_scale,
+                                       options.map, threads_per_job(options));
     result.real_length = map.highest;
     result.quality = map.quality;
     result.status = map.status;

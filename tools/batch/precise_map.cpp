@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 
 #include "heightmap/exact_heights.h"
 #include "heightmap/map_files.h"
@@ -39,27 +40,53 @@ struct Placement {
 };
 
 // Placed a block at a time: a large model needs no placed copy of itself.
-height_map::Exact_Map heights_of(const std::vector<Triangle>& facets, const Placement& placement,
-                                 double pixel_size) {
+void draw_share(const Triangle* facets, std::size_t count, const Placement& placement,
+                height_map::Height_Rasterizer& rasterizer) {
     constexpr std::size_t kBlock = 1024;
     std::vector<height_map::Plate_Triangle> block(kBlock);
-    height_map::Height_Rasterizer rasterizer(pixel_size);
-    for (std::size_t start = 0; start < facets.size(); start += kBlock) {
-        const std::size_t count = std::min(kBlock, facets.size() - start);
-        for (std::size_t k = 0; k < count; ++k) placement.place(facets[start + k], block[k]);
-        rasterizer.draw(block.data(), count);
+    for (std::size_t start = 0; start < count; start += kBlock) {
+        const std::size_t n = std::min(kBlock, count - start);
+        for (std::size_t k = 0; k < n; ++k) placement.place(facets[start + k], block[k]);
+        rasterizer.draw(block.data(), n);
     }
-    return rasterizer.finish();
+}
+
+// The facets shared out between `threads` threads, each drawing into a map
+// of its own, merged after: the highest surface is the same in any order.
+height_map::Exact_Map heights_of(const std::vector<Triangle>& facets, const Placement& placement,
+                                 double pixel_size, unsigned threads) {
+    // Below this a thread costs more than it saves.
+    constexpr std::size_t kFacetsPerThread = 20000;
+    const std::size_t shares =
+        std::max<std::size_t>(1, std::min<std::size_t>(threads, facets.size() / kFacetsPerThread));
+    std::vector<height_map::Height_Rasterizer> maps(shares,
+                                                    height_map::Height_Rasterizer(pixel_size));
+    std::vector<std::thread> helpers;
+    const std::size_t per_share = (facets.size() + shares - 1) / shares;
+    for (std::size_t k = 0; k < shares; ++k) {
+        const std::size_t start = std::min(facets.size(), k * per_share);
+        const std::size_t count = std::min(per_share, facets.size() - start);
+        auto draw = [&, start, count, k] {
+            draw_share(facets.data() + start, count, placement, maps[k]);
+        };
+        if (k + 1 < shares)
+            helpers.emplace_back(draw);
+        else
+            draw();  // the last share on the calling thread
+    }
+    for (std::thread& t : helpers) t.join();
+    for (std::size_t k = 1; k < shares; ++k) maps[0].merge(std::move(maps[k]));
+    return maps[0].finish();
 }
 
 }  // namespace
 
 Precise_Map make_precise_map(const std::vector<Triangle>& facets, const Model_Bounds& bounds,
                              const double* model_matrix, const float* model_scale,
-                             const Map_Options& options) {
+                             const Map_Options& options, unsigned threads) {
     Precise_Map result;
-    const height_map::Exact_Map map =
-        heights_of(facets, Placement(bounds, model_matrix, model_scale), options.pixel_size);
+    const height_map::Exact_Map map = heights_of(
+        facets, Placement(bounds, model_matrix, model_scale), options.pixel_size, threads);
     result.quality.cut = static_cast<int>(map.cut);
     result.quality.below_plate = static_cast<int>(map.below_plate);
     result.quality.empty = map.empty;

@@ -11,7 +11,8 @@
 // A png16 or tiff map made from the facets themselves: each placed as the
 // window's frame places it (centred on its bounds, scaled, turned by
 // model_matrix), its height above the plate's top sampled exactly at every
-// pixel centre, and the map encoded with its scale.
+// pixel centre, and the map encoded with its scale. A large model's facets
+// are shared out between up to `threads` threads.
 struct Precise_Map {
     Status status;
     std::string bytes;   // the encoded file
@@ -21,4 +22,4 @@ struct Precise_Map {
 
 Precise_Map make_precise_map(const std::vector<Triangle>& facets, const Model_Bounds& bounds,
                              const double* model_matrix, const float* model_scale,
-                             const Map_Options& options);
+                             const Map_Options& options, unsigned threads);
