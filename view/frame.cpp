@@ -7,7 +7,6 @@
 
 #include "heightmap/sizes.h"
 #include "view/capture_trigger.h"
-#include "view/rotation_steps.h"
 
 namespace {
 
@@ -132,7 +131,7 @@ void set_up(View_State& v, int w, int h) {
 
 void apply_pending_navigation(View_State& v) {
     if (v.spin_angle == 0.0f && !v.queued_steps.empty()) {
-        pend_rotation(v, v.queued_steps.front());
+        v.request_rotation(v.queued_steps.front());
         v.queued_steps.pop_front();
     }
     glPushMatrix();
