@@ -10,7 +10,15 @@
 
 namespace {
 
-const float kPlateY = static_cast<float>(sizes::kPlateY);  // as GL takes it
+// The plate's top and its edges, as GL takes them.
+const float kPlateY = static_cast<float>(sizes::kPlateY);
+const float kPlateX = static_cast<float>(sizes::kPlateLength / 2);
+const float kPlateZ = static_cast<float>(sizes::kPlateWidth / 2);
+// The projection draws one unit a pixel, so the capture window's samples
+// are the plate's only while the two sizes agree.
+static_assert(sizes::kCaptureWidth == sizes::kPlateLength &&
+                  sizes::kCaptureHeight == sizes::kPlateWidth,
+              "the capture window must cover the plate at one unit a pixel");
 
 void begin_overlay_2d(int w, int h) {
     glPushMatrix();
@@ -81,7 +89,8 @@ void rotate_to_view(const View_State& v) {
 }
 
 void draw_wire_box() {
-    static const float xs[2] = {-180, 180}, zs[2] = {-75, 75}, ys[2] = {kPlateY, -kPlateY};
+    static const float xs[2] = {-kPlateX, kPlateX}, zs[2] = {-kPlateZ, kPlateZ},
+                       ys[2] = {kPlateY, -kPlateY};
     glColor3f(1, 0, 1);
     glBegin(GL_LINES);
     for (float y : ys) {  // the rectangles at the bottom and the top
@@ -224,10 +233,10 @@ void draw_frame(View_State& v, int w, int h, bool context_valid, bool context_ne
     glPushMatrix();
     rotate_to_view(v);
     glBegin(GL_QUADS);  // base plate, in the model colour left by draw_model
-    glVertex3f(-180, kPlateY, -75);
-    glVertex3f(180, kPlateY, -75);
-    glVertex3f(180, kPlateY, 75);
-    glVertex3f(-180, kPlateY, 75);
+    glVertex3f(-kPlateX, kPlateY, -kPlateZ);
+    glVertex3f(kPlateX, kPlateY, -kPlateZ);
+    glVertex3f(kPlateX, kPlateY, kPlateZ);
+    glVertex3f(-kPlateX, kPlateY, kPlateZ);
     glEnd();
     glPopMatrix();
 
