@@ -26,7 +26,8 @@ std::string name_length_note(std::size_t length) {
 
 Status take_name(const char* picked, char* name) {
     const std::size_t length = std::strlen(picked);
-    if (length > kMaxNameBytes) return Status::failed("file name too long " + name_length_note(length));
+    if (length > kMaxNameBytes)
+        return Status::failed("file name too long " + name_length_note(length));
     std::memcpy(name, picked, length + 1);
     utf8_to_ansi(name);
     return Status::ok();

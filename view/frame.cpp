@@ -3,8 +3,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cstdint>
-
 #include "heightmap/sizes.h"
 #include "view/capture_trigger.h"
 
@@ -156,39 +154,6 @@ void apply_pending_navigation(View_State& v) {
 }
 
 }  // namespace
-
-Frame_Inputs::Frame_Inputs(const View_State& v, int w, int h) {
-    // A value past kCount is dropped; the angles go last, so a list that
-    // outgrew it fails the tests that change the view by a preset.
-    std::size_t n = 0;
-    auto put = [&](auto value) {
-        if (n < kCount) values_[n++] = static_cast<double>(value);
-    };
-    auto put_all = [&](const auto& values) {
-        for (auto value : values) put(value);
-    };
-    put(w);
-    put(h);
-    put(v.matrices_pending);
-    put_all(v.model_matrix);
-    put_all(v.view_matrix);
-    put(v.pan_amount);
-    put_all(v.pan_vector);
-    put(v.spin_angle);
-    put_all(v.spin_axis);
-    put(v.probe_x);
-    put(v.probe_y);
-    put_all(v.lighting);
-    put_all(v.model_scale);
-    for (float bound : {v.max_x, v.min_x, v.max_y, v.min_y, v.max_z, v.min_z}) put(bound);
-    put(v.queued_steps.size());
-    put(v.model_generation);
-    put(reinterpret_cast<std::uintptr_t>(v.triangles.data()));
-    put(v.triangles.size());
-    put(static_cast<int>(v.model_path));
-    put(v.azimuth);
-    put(v.elevation);
-}
 
 void draw_frame(View_State& v, int w, int h, bool context_valid, bool context_new) {
     if (!context_valid) set_up(v, w, h);
