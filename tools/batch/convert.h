@@ -8,31 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "heightmap/quality.h"
-#include "platform/content_digest.h"
 #include "platform/status.h"
+#include "tools/batch/conversion.h"
 #include "tools/batch/jobs.h"
 #include "tools/batch/options.h"
 #include "tools/batch/record_keeper.h"
 
 struct View_State;
 struct Scan_Read;
-
-// The outcome of one model's conversion.
-struct Conversion {
-    Status status;         // why it failed: one line, without the file name
-    std::string console;   // the reader's and the conversion's console lines
-    std::string warnings;  // the reader's diagnostics about a damaged file
-    bool read = false;     // the facets below were read
-    std::size_t facets = 0;
-    const char* form = "";     // "binary" or "ascii" once the first bytes are known
-    double real_length = 0.0;  // the "real length" line's value
-    height_map::Quality quality;
-    bool held_back = false;      // strict: not written because of warnings
-    bool write_failed = false;   // status says why the image could not be written
-    bool being_written = false;  // failed: a writer had the file, or it changed
-    Content_Digest digest;       // of the bytes read, once read
-};
 
 // The window's Save without the window, for one model after another: read
 // the STL file, turn it by the rotations as trackball steps, draw the top
