@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -23,19 +24,17 @@ constexpr auto kNotInputs = std::make_tuple(
     &View_State::depth_extent, &View_State::startup_dir, &View_State::startup_dir_status,
     &View_State::model_dir);
 
-struct Span {
-    std::size_t at, size, align;
-};
+using Span = std::array<std::size_t, 3>;  // offset, size, alignment
 
 template <typename Members>
 void add_spans(const View_State& v, const Members& members, std::vector<Span>& spans) {
-    const auto* base = reinterpret_cast<const char*>(&v);
+    const auto at = [&v](const auto& member) {
+        return static_cast<std::size_t>(reinterpret_cast<const char*>(&member) -
+                                        reinterpret_cast<const char*>(&v));
+    };
     std::apply(
         [&](auto... m) {
-            (spans.push_back({static_cast<std::size_t>(
-                                  reinterpret_cast<const char*>(&(v.*m)) - base),
-                              sizeof(v.*m), alignof(decltype(v.*m))}),
-             ...);
+            (spans.push_back({at(v.*m), sizeof(v.*m), alignof(decltype(v.*m))}), ...);
         },
         members);
 }
@@ -49,11 +48,11 @@ TEST(FrameInputs, EveryMemberOfTheViewIsAnInputOrListedAsNone) {
     std::vector<Span> spans;
     add_spans(*v, kFrameInputs, spans);
     add_spans(*v, kNotInputs, spans);
-    std::sort(spans.begin(), spans.end(), [](Span a, Span b) { return a.at < b.at; });
+    std::sort(spans.begin(), spans.end());
     std::size_t end = 0;
-    for (const Span& s : spans) {
-        EXPECT_EQ(s.at, aligned(end, s.align)) << "an unlisted member, or one listed twice";
-        end = s.at + s.size;
+    for (const auto& [at, size, align] : spans) {
+        EXPECT_EQ(at, aligned(end, align)) << "an unlisted member, or one listed twice";
+        end = at + size;
     }
     EXPECT_EQ(aligned(end, alignof(View_State)), sizeof(View_State)) << "an unlisted last member";
 }
@@ -100,7 +99,8 @@ TEST(FrameInputs, ChangingAnyInputValueMakesAFrameDue) {
     std::size_t member = 0, changes = 0;
     const auto check = [&] {
         ++changes;
-        EXPECT_NE(Frame_Inputs(*v, 800, 560), drawn) << "input " << member << ", change " << changes;
+        EXPECT_NE(Frame_Inputs(*v, 800, 560), drawn)
+            << "input " << member << ", change " << changes;
     };
     std::apply([&](auto... m) { ((change_each((*v).*m, check), ++member), ...); }, kFrameInputs);
     EXPECT_EQ(changes, frame_inputs::count_of(kFrameInputs)) << "each value changed once";
