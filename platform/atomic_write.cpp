@@ -109,7 +109,7 @@ Status take_over_owner_and_mode(int fd, const struct stat& old) {
                 return errno_status(errno);
         }
     }
-    mode_t mode = old.st_mode & 0777;  // set-id and sticky bits are not an image's
+    mode_t mode = old.st_mode & 0777;  // set-id and sticky bits are no data file's
     if (!group_kept) mode = (mode & ~070) | (mode & made.st_mode & 070);
     if (fchmod(fd, mode) != 0) return errno_status(errno);
     return Status::ok();
