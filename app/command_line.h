@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "view/rotation_steps.h"
+#include "model/rotation_steps.h"
 
 // veltrim [FLTK options] [--rotate AXIS:DEG[,...]] [MODEL.stl]
 struct Command_Line {

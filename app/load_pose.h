@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "view/rotation_steps.h"
+#include "model/rotation_steps.h"
 #include "view/view_state.h"
 
 // The pose every model of this run is loaded in: --rotate's steps, applied

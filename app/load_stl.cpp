@@ -12,11 +12,11 @@
 #include "app/file_chooser.h"
 #include "app/load_notice.h"
 #include "app/load_pose.h"
+#include "app/pick_file.h"
 #include "app/status_line.h"
 #include "model/stl_check.h"
 #include "model/stl_file.h"
 #include "model/stl_lines.h"
-#include "model/utf8_to_ansi.h"
 #include "platform/current_dir.h"
 #include "platform/name_limit.h"
 #include "view/gl_display_3d.h"
@@ -66,24 +66,17 @@ void load_stl() {
     std::printf("path:%s\n", v.model_dir);
     std::fflush(stdout);
 
-    switch (chooser->show()) {
-    case File_Chooser::Failed:
-        std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg());
+    const Picked_File picked = pick_file(*chooser);
+    if (picked.failed) {
         show_status(Notice_Tone::Error,
-                    std::string("ERROR: the file chooser failed: ") + chooser->errmsg());
+                    std::string("ERROR: the file chooser failed: ") + picked.error);
         return;
-    case File_Chooser::Cancelled:
-        std::fprintf(stderr, "*** CANCEL\n");
-        show_status(Notice_Tone::Info, "Load cancelled: no model is loaded.");
-        return;
-    case File_Chooser::Picked: break;
     }
-    const char* picked = chooser->filename();
-    if (picked == nullptr) {
+    if (picked.name == nullptr) {
         show_status(Notice_Tone::Info, "Load cancelled: no model is loaded.");
         return;
     }
-    load_stl_file(picked);
+    load_stl_file(picked.name);
 }
 
 void load_stl_file(const char* picked) {
@@ -92,16 +85,11 @@ void load_stl_file(const char* picked) {
 
     char name[kMaxNameBytes + 1];
     std::string out, err;
-    const std::size_t length = std::strlen(picked);
-    if (length >= sizeof name) {
-        err = "file name too long (" + std::to_string(length) + " bytes, at most " +
-              std::to_string(kMaxNameBytes) + ")\n";
-        show_status(Notice_Tone::Error, "ERROR: the file name is too long (" +
-                                            std::to_string(length) + " bytes, at most " +
-                                            std::to_string(kMaxNameBytes) + ").");
+    if (const Status taken = take_name(picked, name); !taken) {
+        err = taken.reason() + "\n";
+        show_status(Notice_Tone::Error, "ERROR: the file name is too long " +
+                                            name_length_note(std::strlen(picked)) + ".");
     } else {
-        std::memcpy(name, picked, length + 1);
-        utf8_to_ansi(name);
         std::vector<Triangle> triangles;
         Model_Bounds bounds;
         Stl_Report report;

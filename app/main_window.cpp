@@ -10,6 +10,7 @@
 #include "app/height_map_window.h"
 #include "app/rotation_keys.h"
 #include "app/status_line.h"
+#include "heightmap/sizes.h"
 #include "view/window_sizes.h"
 #include "view/file_drop.h"
 #include "view/operator_notice.h"
@@ -65,12 +66,12 @@ Fl_Double_Window* build_main_window() {
         o->hide();
         {
             Fl_Value_Input* i = new Fl_Value_Input(780, 51, 80, 24, "最低值(底板)");
-            i->maximum(255);
+            i->maximum(sizes::kMaxGray);
             i->step(1);
         }
         {
             Fl_Value_Input* i = new Fl_Value_Input(780, 84, 80, 24, "次低值(模型)");
-            i->maximum(255);
+            i->maximum(sizes::kMaxGray);
             i->step(1);
             i->value(10);
         }

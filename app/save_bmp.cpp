@@ -8,9 +8,9 @@
 #include "app/commands.h"
 #include "app/file_chooser.h"
 #include "app/height_map_window.h"
+#include "app/pick_file.h"
 #include "app/status_line.h"
 #include "heightmap/bmp_name.h"
-#include "model/utf8_to_ansi.h"
 #include "platform/file_names.h"
 #include "platform/name_limit.h"
 #include "app/chooser_folders.h"
@@ -23,15 +23,11 @@ namespace {
 // output; fails when it does not fit.
 Status name_the_capture(View_State& v, const char* picked) {
     char name[sizeof v.output_path];
-    const std::size_t length = std::strlen(picked);
-    if (length >= sizeof name)
-        return Status::failed("file name too long (" + std::to_string(length) + " bytes, at most " +
-                              std::to_string(kMaxNameBytes) + ")");
-    std::memcpy(name, picked, length + 1);
-    utf8_to_ansi(name);
+    if (const Status taken = take_name(picked, name); !taken) return taken;
     if (!apply_bmp_suffix(name, sizeof name))
-        return Status::failed("file name too long for \".bmp\" (" + std::to_string(length) +
-                              " bytes, at most " + std::to_string(kMaxNameBytes - 4) + ")");
+        return Status::failed("file name too long for \".bmp\" (" +
+                              std::to_string(std::strlen(picked)) + " bytes, at most " +
+                              std::to_string(kMaxNameBytes - 4) + ")");
     std::memcpy(v.output_path, name, sizeof name);
     return Status::ok();
 }
@@ -71,25 +67,22 @@ void save_bmp() {
     chooser->filter("Insole\t*.bmp\n");
     chooser->preset_file("*.bmp");
 
-    const File_Chooser::Result result = chooser->show();
-    const char* picked = result == File_Chooser::Picked ? chooser->filename() : nullptr;
-    if (result == File_Chooser::Failed) std::fprintf(stderr, "ERROR: %s\n", chooser->errmsg());
-    if (result == File_Chooser::Cancelled) std::fprintf(stderr, "*** CANCEL\n");
-    if (picked == nullptr) {  // nothing was picked: nothing may be written
+    const Picked_File picked = pick_file(*chooser);
+    if (picked.name == nullptr) {  // nothing was picked: nothing may be written
         v.capture_pending = false;
         replaced_name.clear();
         const std::string neither =
             waiting.empty() ? "" : " Neither " + waiting + " nor a new map was written.";
-        if (result == File_Chooser::Failed)
+        if (picked.failed)
             show_status(Notice_Tone::Error, std::string("ERROR: the file chooser failed: ") +
-                                                chooser->errmsg() + "." + neither);
+                                                picked.error + "." + neither);
         else if (!waiting.empty())
             show_status(Notice_Tone::Warning, "WARNING: Save cancelled." + neither);
         else
             show_status(Notice_Tone::Info, "Save cancelled: nothing was written.");
         return;
     }
-    const Status named = name_the_capture(v, picked);
+    const Status named = name_the_capture(v, picked.name);
     if (!named) {
         std::fprintf(stderr, "%s; nothing saved\n", named.reason().c_str());
         show_status(Notice_Tone::Error, "ERROR: the file name is too long; nothing was saved.");

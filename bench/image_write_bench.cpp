@@ -23,6 +23,7 @@
 
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
+#include "platform/atomic_write.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ void save_write(benchmark::State& state, bool sync, const char* name) {
         for (int c = 0; c < image.cols; ++c)
             image.at<unsigned char>(r, c) = static_cast<unsigned char>(r + c);
     const std::string path = output_name();
-    image_writer_testing::sync_to_disk = sync;
+    atomic_write_testing::sync_to_disk = sync;
     // The first Save creates the file; every later one replaces it.
     if (!write_image_atomically(path.c_str(), image)) state.SkipWithError("cannot write");
     for (auto _ : state) {
@@ -56,7 +57,7 @@ void save_write(benchmark::State& state, bool sync, const char* name) {
         state.SetIterationTime(seconds);
         samples_ms[name].push_back(seconds * 1e3);
     }
-    image_writer_testing::sync_to_disk = true;
+    atomic_write_testing::sync_to_disk = true;
     std::filesystem::remove(path);
 }
 

@@ -102,15 +102,16 @@ void tiff_unmap(thandle_t, tdata_t, toff_t) {}
 }  // namespace
 
 std::string description(const Scale& scale) {
-    const double first_x = -sizes::kCaptureWidth / 2.0 + scale.pixel_size / 2;
-    const double first_z = sizes::kCaptureHeight / 2.0 - scale.pixel_size / 2;
+    const double first_x = -sizes::kPlateLength / 2 + scale.pixel_size / 2;
+    const double first_z = sizes::kPlateWidth / 2 - scale.pixel_size / 2;
     const std::string values = scale.in_units
                                    ? "a value is the height in model units above the base plate"
                                    : "a value V is V / " + number(scale.levels_per_unit) +
                                          " model units above the base plate";
     return "Veltrim height map: " + values + " (0: the plate, or nothing there). Pixels are " +
            number(scale.pixel_size) + " units apart; row r lies over plate x = (r + 0.5) * " +
-           number(scale.pixel_size) + " - 180, column c over plate z = 75 - (c + 0.5) * " +
+           number(scale.pixel_size) + " - " + number(sizes::kPlateLength / 2) +
+           ", column c over plate z = " + number(sizes::kPlateWidth / 2) + " - (c + 0.5) * " +
            number(scale.pixel_size) + "; pixel (0, 0) is over x = " + number(first_x) +
            ", z = " + number(first_z) + ".";
 }
@@ -121,8 +122,8 @@ std::vector<std::pair<std::string, std::string>> text_fields(const Scale& scale)
             {"levels-per-unit",
              scale.in_units ? "none: heights in units" : number(scale.levels_per_unit)},
             {"pixel-size", number(scale.pixel_size)},
-            {"plate-origin", "x " + number(-sizes::kCaptureWidth / 2.0) + ", z " +
-                                 number(sizes::kCaptureHeight / 2.0)},
+            {"plate-origin",
+             "x " + number(-sizes::kPlateLength / 2) + ", z " + number(sizes::kPlateWidth / 2)},
             {"orientation", "rows along +x, columns along -z"}};
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "heightmap/sizes.h"
@@ -164,12 +165,14 @@ int count_below_plate(const float* facets, std::size_t count, const double* to_p
 
 std::string describe(const Quality& q) {
     std::string text;
-    auto add = [&text](int n, const char* what) {
+    auto add = [&text](int n, const std::string& what) {
         if (n == 0) return;
         if (!text.empty()) text += "; ";
         text += std::to_string(n) + what;
     };
-    add(q.clipped, " pixels clipped at 255 (51 units or more above the plate)");
+    add(q.clipped, " pixels clipped at " + std::to_string(sizes::kMaxGray) + " (" +
+                       std::to_string(sizes::kMaxGray / sizes::kLevelsPerUnit) +
+                       " units or more above the plate)");
     add(q.cut, " pixels of the model on the capture border (cut off)");
     add(q.below_plate, " pixels with part of the model below the plate (hidden)");
     if (q.empty)

@@ -21,10 +21,11 @@ constexpr int kMaxGray = 255;
 // The base plate's top, in model units: gray level 0, and the level below
 // which a model's parts are hidden.
 constexpr double kPlateY = -22.5;
-// The plate's top in model units, one unit a capture pixel: x along its
-// length, z across, both centred on the view's axis.
-constexpr double kPlateLength = kCaptureWidth;
-constexpr double kPlateWidth = kCaptureHeight;
+// The plate's top in model units: x along its length, z across, both
+// centred on the view's axis. The capture window covers it at one unit a
+// pixel (view/frame.cpp); precise maps sample it at other pixel sizes.
+constexpr double kPlateLength = 360;
+constexpr double kPlateWidth = 150;
 // Float rounding of the model transform must not put a model that stands on
 // the plate under it: a twentieth of a gray level is still on the plate.
 constexpr double kBelowTolerance = 0.01;

@@ -3,15 +3,20 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cstdint>
-
 #include "heightmap/sizes.h"
 #include "view/capture_trigger.h"
-#include "view/rotation_steps.h"
 
 namespace {
 
-const float kPlateY = static_cast<float>(sizes::kPlateY);  // as GL takes it
+// The plate's top and its edges, as GL takes them.
+const float kPlateY = static_cast<float>(sizes::kPlateY);
+const float kPlateX = static_cast<float>(sizes::kPlateLength / 2);
+const float kPlateZ = static_cast<float>(sizes::kPlateWidth / 2);
+// The projection draws one unit a pixel, so the capture window's samples
+// are the plate's only while the two sizes agree.
+static_assert(sizes::kCaptureWidth == sizes::kPlateLength &&
+                  sizes::kCaptureHeight == sizes::kPlateWidth,
+              "the capture window must cover the plate at one unit a pixel");
 
 void begin_overlay_2d(int w, int h) {
     glPushMatrix();
@@ -82,7 +87,8 @@ void rotate_to_view(const View_State& v) {
 }
 
 void draw_wire_box() {
-    static const float xs[2] = {-180, 180}, zs[2] = {-75, 75}, ys[2] = {kPlateY, -kPlateY};
+    static const float xs[2] = {-kPlateX, kPlateX}, zs[2] = {-kPlateZ, kPlateZ},
+                       ys[2] = {kPlateY, -kPlateY};
     glColor3f(1, 0, 1);
     glBegin(GL_LINES);
     for (float y : ys) {  // the rectangles at the bottom and the top
@@ -132,7 +138,7 @@ void set_up(View_State& v, int w, int h) {
 
 void apply_pending_navigation(View_State& v) {
     if (v.spin_angle == 0.0f && !v.queued_steps.empty()) {
-        pend_rotation(v, v.queued_steps.front());
+        v.request_rotation(v.queued_steps.front());
         v.queued_steps.pop_front();
     }
     glPushMatrix();
@@ -148,39 +154,6 @@ void apply_pending_navigation(View_State& v) {
 }
 
 }  // namespace
-
-Frame_Inputs::Frame_Inputs(const View_State& v, int w, int h) {
-    // A value past kCount is dropped; the angles go last, so a list that
-    // outgrew it fails the tests that change the view by a preset.
-    std::size_t n = 0;
-    auto put = [&](auto value) {
-        if (n < kCount) values_[n++] = static_cast<double>(value);
-    };
-    auto put_all = [&](const auto& values) {
-        for (auto value : values) put(value);
-    };
-    put(w);
-    put(h);
-    put(v.matrices_pending);
-    put_all(v.model_matrix);
-    put_all(v.view_matrix);
-    put(v.pan_amount);
-    put_all(v.pan_vector);
-    put(v.spin_angle);
-    put_all(v.spin_axis);
-    put(v.probe_x);
-    put(v.probe_y);
-    put_all(v.lighting);
-    put_all(v.model_scale);
-    for (float bound : {v.max_x, v.min_x, v.max_y, v.min_y, v.max_z, v.min_z}) put(bound);
-    put(v.queued_steps.size());
-    put(v.model_generation);
-    put(reinterpret_cast<std::uintptr_t>(v.triangles.data()));
-    put(v.triangles.size());
-    put(static_cast<int>(v.model_path));
-    put(v.azimuth);
-    put(v.elevation);
-}
 
 void draw_frame(View_State& v, int w, int h, bool context_valid, bool context_new) {
     if (!context_valid) set_up(v, w, h);
@@ -225,10 +198,10 @@ void draw_frame(View_State& v, int w, int h, bool context_valid, bool context_ne
     glPushMatrix();
     rotate_to_view(v);
     glBegin(GL_QUADS);  // base plate, in the model colour left by draw_model
-    glVertex3f(-180, kPlateY, -75);
-    glVertex3f(180, kPlateY, -75);
-    glVertex3f(180, kPlateY, 75);
-    glVertex3f(-180, kPlateY, 75);
+    glVertex3f(-kPlateX, kPlateY, -kPlateZ);
+    glVertex3f(kPlateX, kPlateY, -kPlateZ);
+    glVertex3f(kPlateX, kPlateY, kPlateZ);
+    glVertex3f(-kPlateX, kPlateY, kPlateZ);
     glEnd();
     glPopMatrix();
 

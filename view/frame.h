@@ -1,7 +1,5 @@
 #pragma once
 
-#include <array>
-
 #include "heightmap/sizes.h"
 #include "view/view_state.h"
 
@@ -12,23 +10,6 @@
 // context_new says the context itself was (re)created, so the model's
 // cached geometry must be made again in it; a resize keeps it.
 void draw_frame(View_State& view, int w, int h, bool context_valid, bool context_new = false);
-
-// Every value draw_frame reads from the view, with the surface size. While
-// they stay the same a frame draws the pixels and depth samples the last one
-// drew and leaves the view as it found it, so the window skips it; a member
-// the frame starts to read belongs here too.
-class Frame_Inputs {
-public:
-    Frame_Inputs() = default;
-    Frame_Inputs(const View_State& view, int w, int h);
-    bool operator==(const Frame_Inputs& other) const { return values_ == other.values_; }
-    bool operator!=(const Frame_Inputs& other) const { return !(*this == other); }
-
-private:
-    static constexpr std::size_t kCount = 78;
-    // Doubles hold every float, int, count and address here exactly.
-    std::array<double, kCount> values_ = {};
-};
 
 // Lower-left pixel of the capture window in GL window coordinates.
 inline int capture_x0(int w) { return (w - sizes::kCaptureWidth) / 2; }

@@ -4,6 +4,7 @@
 
 #include "view/window_sizes.h"
 #include "view/capture_trigger.h"
+#include "view/frame.h"
 
 namespace {
 constexpr double kFrameInterval = 1.0 / 120;

@@ -2,7 +2,7 @@
 
 #include <FL/Fl_Gl_Window.H>
 
-#include "view/frame.h"
+#include "view/frame_inputs.h"
 #include "view/view_state.h"
 
 // The program's one OpenGL view and the owner of all model, view and output

@@ -40,6 +40,12 @@ void View_State::request_spin(float degrees, const float* axis) {
     for (int k = 0; k < 3; ++k) spin_axis[k] = axis[k];  // may be spin_axis itself
 }
 
+void View_State::request_rotation(const Rotation& r) {
+    const float axis[3] = {r.axis == 'x' ? 1.0f : 0.0f, r.axis == 'y' ? 1.0f : 0.0f,
+                           r.axis == 'z' ? 1.0f : 0.0f};
+    request_spin(r.degrees, axis);
+}
+
 void View_State::drop_pending_navigation() {
     pan_amount = 0.0f;
     spin_angle = 0.0f;

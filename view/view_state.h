@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "heightmap/sizes.h"
+#include "model/rotation_steps.h"
 #include "model/triangle.h"
 #include "platform/name_limit.h"
 #include "platform/status.h"
 #include "view/model_geometry.h"
-#include "view/rotation_steps.h"
 
 // Everything the 3D view owns: model, view, navigation and capture state.
 // The window widget inherits it; the offscreen renderer and the batch
@@ -89,6 +89,8 @@ struct View_State {
     // request before that frame replaces the earlier one of its kind.
     void request_pan(float amount, const float* direction);
     void request_spin(float degrees, const float* axis);
+    // The spin of one trackball step (--rotate, the x, y and z keys).
+    void request_rotation(const Rotation& r);
     void drop_pending_navigation();
     struct Navigation_Step {
         float pan_amount;

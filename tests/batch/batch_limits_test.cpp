@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
-#include "heightmap/temporaries.h"
+#include "platform/temporaries.h"
 #include "tools/batch/report.h"
 
 namespace {

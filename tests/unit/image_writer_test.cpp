@@ -14,7 +14,8 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "heightmap/image_writer.h"
-#include "heightmap/temporaries.h"
+#include "platform/atomic_write.h"
+#include "platform/temporaries.h"
 #include "platform/stop_signals.h"
 #include "support/temp_dir.h"
 
@@ -80,7 +81,7 @@ struct Replacement {
 };
 
 TEST(ImageWriter, ReplacingKeepsLinksModesAndNames) {
-    const auto real_create = image_writer_testing::create_temporary;
+    const auto real_create = atomic_write_testing::create_temporary;
     const std::vector<Replacement> cases = {
         {"a plain file gets the 8-bit gray BMP and keeps its mode 0600",
          [](const Temp_Dir& d) {
@@ -115,7 +116,7 @@ TEST(ImageWriter, ReplacingKeepsLinksModesAndNames) {
         {"a folder that takes no new name: the file is rewritten in place",
          [](const Temp_Dir& d) {
              longer_earlier_file(d.file("out.bmp"));
-             image_writer_testing::create_temporary = [](const char*) {
+             atomic_write_testing::create_temporary = [](const char*) {
                  errno = EACCES;
                  return -1;
              };
@@ -132,7 +133,7 @@ TEST(ImageWriter, ReplacingKeepsLinksModesAndNames) {
         struct stat before {};
         stat(dir.file("out.bmp").c_str(), &before);
         const Status s = write(dir.file("out.bmp"), 9);
-        image_writer_testing::create_temporary = real_create;
+        atomic_write_testing::create_temporary = real_create;
         EXPECT_TRUE(s) << s.reason();
         c.check(dir, before.st_ino);
         EXPECT_EQ(temporaries_in(dir), 0);
@@ -191,7 +192,7 @@ TEST(ImageWriter, RefusalsSayWhyAndChangeNothing) {
 // As veltrim-batch does, the first stop signal only asks to stop; hook sends them.
 void stop_gently(void (*hook)()) {
     finish_work_on_stop();
-    image_writer_testing::on_temporary_written = hook;
+    atomic_write_testing::on_temporary_written = hook;
 }
 
 TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
@@ -209,7 +210,7 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
          },
          0, 0},
         {"Ctrl+C once the temporary is written",
-         [] { image_writer_testing::on_temporary_written = [] { raise(SIGINT); }; }, SIGINT, 0},
+         [] { atomic_write_testing::on_temporary_written = [] { raise(SIGINT); }; }, SIGINT, 0},
         {"SIGTERM, gone on from", [] { stop_gently([] { raise(SIGTERM); }); }, 0, SIGTERM},
         {"SIGTERM twice", [] { stop_gently([] { raise(SIGTERM), raise(SIGTERM); }); }, SIGTERM, 0},
         {"SIGHUP, then SIGINT", [] { stop_gently([] { raise(SIGHUP), raise(SIGINT); }); }, SIGINT,
@@ -243,13 +244,13 @@ TEST(ImageWriter, InterruptedWritesLeaveNoTemporary) {
 TEST(Temporaries, OnlyThoseOfEndedProcessesOfThisHostAreRemoved) {
     Temp_Dir dir;
     static std::string created;
-    static int (*const real_create)(const char*) = image_writer_testing::create_temporary;
-    image_writer_testing::create_temporary = [](const char* name) {
+    static int (*const real_create)(const char*) = atomic_write_testing::create_temporary;
+    atomic_write_testing::create_temporary = [](const char* name) {
         created = name;
         return real_create(name);
     };
     ASSERT_TRUE(write(dir.file("scan.bmp"), 1));
-    image_writer_testing::create_temporary = real_create;
+    atomic_write_testing::create_temporary = real_create;
     const std::string own_prefix =
         dir.file(".veltrim-" + host_name_for_files() + "-" + std::to_string(getpid()) + "-");
     EXPECT_EQ(created.rfind(own_prefix, 0), 0u) << created;

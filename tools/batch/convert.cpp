@@ -10,13 +10,13 @@
 #include "heightmap/image_writer.h"
 #include "heightmap/map_files.h"
 #include "heightmap/sizes.h"
+#include "platform/atomic_write.h"
 #include "platform/file_activity.h"
 #include "platform/file_names.h"
 #include "tools/batch/precise_map.h"
 #include "tools/batch/scan_reader.h"
 #include "view/capture_trigger.h"
 #include "view/frame.h"
-#include "view/rotation_steps.h"
 #include "view/view_poses.h"
 #include "view/view_state.h"
 #include "view/window_sizes.h"
@@ -84,11 +84,11 @@ Conversion Model_Converter::convert(const Job& job, const Options& options) {
     const std::size_t turns = rotations.empty() ? 0 : rotations.size() - 1;
     const std::size_t empty_frames = set_up_ ? turns : std::max<std::size_t>(turns, 1);
     for (std::size_t k = 0; k < empty_frames; ++k) {
-        if (k < turns) pend_rotation(view, rotations[k]);
+        if (k < turns) view.request_rotation(rotations[k]);
         draw_frame(view, sizes::kViewWidth, sizes::kViewHeight, set_up_);
         set_up_ = true;
     }
-    if (!rotations.empty()) pend_rotation(view, rotations.back());
+    if (!rotations.empty()) view.request_rotation(rotations.back());
     view.set_model(std::move(scan.triangles), scan.bounds);
     draw_frame(view, sizes::kViewWidth, sizes::kViewHeight, true);
     // The context outlives this model: free its buffer now, or one would
@@ -156,7 +156,7 @@ Conversion Model_Converter::convert_precisely(const Job& job, const Options& opt
         const std::size_t frames =
             set_up_ ? options.rotations.size() : std::max<std::size_t>(options.rotations.size(), 1);
         for (std::size_t k = 0; k < frames; ++k) {
-            if (k < options.rotations.size()) pend_rotation(view, options.rotations[k]);
+            if (k < options.rotations.size()) view.request_rotation(options.rotations[k]);
             draw_frame(view, sizes::kViewWidth, sizes::kViewHeight, set_up_);
             set_up_ = true;
         }

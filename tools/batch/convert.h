@@ -9,40 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "heightmap/quality.h"
-#include "platform/content_digest.h"
 #include "platform/status.h"
+#include "tools/batch/conversion.h"
 #include "tools/batch/jobs.h"
 #include "tools/batch/options.h"
 #include "tools/batch/record_keeper.h"
 
 struct View_State;
 struct Scan_Read;
-
-// An image ready to be written, with its record: the write (its fsync above
-// all) is left to the caller, so that it can overlap the next conversion.
-struct Pending_Image {
-    std::string output;
-    std::variant<cv::Mat, std::string> image;  // to encode, or encoded; owned
-    Source_Record record;
-};
-
-// The outcome of one model's conversion.
-struct Conversion {
-    Status status;         // why it failed: one line, without the file name
-    std::string console;   // the reader's and the conversion's console lines
-    std::string warnings;  // the reader's diagnostics about a damaged file
-    bool read = false;     // the facets below were read
-    std::size_t facets = 0;
-    const char* form = "";     // "binary" or "ascii" once the first bytes are known
-    double real_length = 0.0;  // the "real length" line's value
-    height_map::Quality quality;
-    bool held_back = false;                // strict: not written because of warnings
-    bool write_failed = false;             // status says why the image could not be written
-    bool being_written = false;            // failed: a writer had the file, or it changed
-    Content_Digest digest;                 // of the bytes read, once read
-    std::optional<Pending_Image> pending;  // the image to write: see finish_writing
-};
 
 // Writes a conversion's pending image with its record, which `records`
 // keeps, and says how that went in c. Nothing to do without one.

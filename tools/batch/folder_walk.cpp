@@ -116,3 +116,8 @@ std::error_code walk_folder(const std::string& dir, Walk_Rules rules,
                             std::vector<std::string>& notes) {
     return Walker(rules, found, notes).walk_input(dir);
 }
+
+bool is_folder_to_come(const std::string& input) {
+    struct stat st;
+    return lstat(input.c_str(), &st) != 0 && errno == ENOENT && !platform::is_stl_name(input);
+}

@@ -33,3 +33,7 @@ struct Walk_Rules {
 std::error_code walk_folder(const std::string& dir, Walk_Rules rules,
                             const std::function<void(const std::string&, Walk_Find)>& found,
                             std::vector<std::string>& notes);
+
+// An input that names nothing yet and no model (*.stl): the watch awaits it
+// as a folder (a share not mounted yet, say).
+bool is_folder_to_come(const std::string& input);

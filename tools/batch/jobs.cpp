@@ -19,11 +19,6 @@ std::string identity_of(const fs::path& p) {
     return ec ? fs::absolute(p).lexically_normal().string() : c.string();
 }
 
-bool is_folder_to_come(const std::string& input) {
-    struct stat st;
-    return lstat(input.c_str(), &st) != 0 && errno == ENOENT && !platform::is_stl_name(input);
-}
-
 std::string output_path_for(const std::string& input, const Options& options) {
     const std::string& output_dir = options.output_dir;
     const fs::path in(input);

@@ -46,10 +46,6 @@ struct Job_List {
     std::vector<std::string> notes;
 };
 
-// An input that names nothing yet and no model (*.stl): the watch awaits it
-// as a folder (a share not mounted yet, say).
-bool is_folder_to_come(const std::string& input);
-
 // A name to compare paths by: a model reached twice (through "." or a
 // link) is one model, and two outputs that are one file collide.
 std::string identity_of(const std::filesystem::path& p);

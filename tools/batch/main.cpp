@@ -21,7 +21,7 @@
 #include "tools/batch/record_keeper.h"
 #include "tools/batch/report.h"
 #include "tools/batch/report_path.h"
-#include "tools/batch/runner.h"
+#include "tools/batch/first_pass.h"
 #include "tools/batch/watch.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "tools/batch/jobs.h"
+#include "tools/batch/folder_walk.h"
 
 std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
     CLI::App app{

@@ -6,7 +6,7 @@
 
 #include "tools/batch/map_options.h"
 #include "tools/batch/report.h"
-#include "view/rotation_steps.h"
+#include "model/rotation_steps.h"
 
 struct Options {
     std::vector<std::string> inputs;

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "heightmap/image_writer.h"
+#include "platform/atomic_write.h"
 #include "platform/file_label.h"
 #include "platform/file_names.h"
 

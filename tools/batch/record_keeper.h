@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "heightmap/image_writer.h"
+#include "platform/atomic_write.h"
 #include "platform/status.h"
 #include "tools/batch/source_record.h"
 

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "heightmap/image_writer.h"
+#include "platform/atomic_write.h"
 
 std::string csv_field(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;

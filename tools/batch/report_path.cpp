@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "heightmap/image_writer.h"
+#include "platform/atomic_write.h"
 #include "platform/file_names.h"
 #include "tools/batch/jobs.h"
 #include "tools/batch/record_keeper.h"

@@ -50,12 +50,3 @@ Report_Row skipped_row(const Job& job, const std::string& reason, const std::str
 
 // The failure line and row of a model whose output is another scan's image.
 Report_Row clash_row(const Job& job, const std::string& why, const std::string& digest);
-
-// Every input of the command line, converted with options.jobs workers,
-// each outcome recorded. A file still open for writing fails, or with
-// `deferred` is put there for the watch to convert once its writer is done;
-// so is a failure that may pass, after its row.
-// Returns false only when the output folder cannot be made: every model
-// then fails with that reason, each with its row.
-bool run_first_pass(const Options& options, Outcomes& outcomes, Record_Keeper& records,
-                    std::vector<Job>* deferred);

@@ -4,7 +4,7 @@
 
 #include "model/stl_report.h"
 #include "model/triangle.h"
-#include "tools/batch/convert.h"
+#include "tools/batch/conversion.h"
 #include "tools/batch/jobs.h"
 
 // A scan as a conversion reads it: through one descriptor, under one read

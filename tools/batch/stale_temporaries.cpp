@@ -5,7 +5,7 @@
 #include <string>
 #include <system_error>
 
-#include "heightmap/temporaries.h"
+#include "platform/temporaries.h"
 
 namespace fs = std::filesystem;
 

@@ -5,8 +5,6 @@
 
 #include "platform/status.h"
 
-struct View_State;
-
 // One trackball step: degrees about the model's own x, y or z axis through
 // the middle of its bounds, the turn a left drag makes. Both programs take
 // a list of them (--rotate) to stand a model up before it is shown or
@@ -23,6 +21,3 @@ constexpr std::size_t kMaxRotationSteps = 64;
 // number ([+-]digits[.digits][e[+-]digits]); whole turns drop out exactly.
 // On failure the reason is the whole line to print, beginning "--rotate: ".
 Status parse_rotations(const std::string& text, std::vector<Rotation>& rotations);
-
-// Makes r the step the next frame applies to model_matrix.
-void pend_rotation(View_State& view, const Rotation& r);

@@ -4,7 +4,7 @@
 #include <string>
 #include <sys/types.h>
 
-// The names of the safe writer's temporary files (heightmap/image_writer.h)
+// The names of the safe writer's temporary files (platform/atomic_write.h)
 // and the clearing of those a process left when it ended without removing
 // them (SIGKILL, a power cut). A name tells the host and the process that
 // wrote it, so that a folder shared between machines is cleared only of

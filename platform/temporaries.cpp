@@ -1,4 +1,4 @@
-#include "heightmap/temporaries.h"
+#include "platform/temporaries.h"
 
 #include <cerrno>
 #include <climits>

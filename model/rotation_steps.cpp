@@ -1,10 +1,8 @@
-#include "view/rotation_steps.h"
+#include "model/rotation_steps.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-
-#include "view/view_state.h"
 
 namespace {
 
@@ -71,10 +69,4 @@ Status parse_rotations(const std::string& text, std::vector<Rotation>& rotations
         if (comma == std::string::npos) return Status::ok();
         start = comma + 1;
     }
-}
-
-void pend_rotation(View_State& view, const Rotation& r) {
-    const float axis[3] = {r.axis == 'x' ? 1.0f : 0.0f, r.axis == 'y' ? 1.0f : 0.0f,
-                           r.axis == 'z' ? 1.0f : 0.0f};
-    view.request_spin(r.degrees, axis);
 }
