@@ -51,7 +51,7 @@ TEST(Layout, QuarterTurnClockwise) {
     // (capture row from the bottom, column) -> (image row, column)
     const int cases[4][4] = {{0, 0, 0, 0}, {0, 359, 359, 0}, {149, 0, 0, 149}, {10, 20, 20, 10}};
     for (int k = 0; k < 4; ++k) gray[cases[k][0] * kCaptureWidth + cases[k][1]] = k + 1;
-    lay_out(gray.data(), img.data());
+    lay_out(gray.data(), gray.size(), img.data(), img.size());
     for (int k = 0; k < 4; ++k) EXPECT_EQ(img[cases[k][2] * kImageCols + cases[k][3]], k + 1) << k;
 }
 
@@ -90,7 +90,7 @@ TEST(Pinholes, FillRuleOrderAndBorders) {
         for (int r = t.r - 1; t.r >= 0 && r <= t.r + 1; ++r)
             for (int c = t.c - 1; c <= t.c + 1; ++c) img[r * kImageCols + c] = t.fill;
         for (const Cell& p : t.put) img[p.r * kImageCols + p.c] = p.value;
-        fill_pinholes(img.data());
+        fill_pinholes(img.data(), img.size());
         for (const Cell& p : t.expect)
             EXPECT_EQ(img[p.r * kImageCols + p.c], p.value)
                 << t.what << " at " << p.r << "," << p.c;

@@ -128,10 +128,10 @@ TEST(StlCut, CutFilesAreModelsWithOneCutLine) {
         const char* line;
     } cases[] = {
         {binary.substr(0, binary.size() - 1), 1,
-         "STL file is cut: it ends after 1 of 2 facets; the facets read are kept\n"},
-        {no_end, 2, "STL file is cut: it ends without \"endsolid\"\n"},
-        {no_end + "endsol", 2, "STL file is cut: it ends without \"endsolid\"\n"},
-        {in_facet, 1, "STL file is cut: it ends inside a facet; that facet was left out\n"},
+         "STL file is cut: it ends after 1 of 2 facets; the facets read are kept"},
+        {no_end, 2, "STL file is cut: it ends without \"endsolid\""},
+        {no_end + "endsol", 2, "STL file is cut: it ends without \"endsolid\""},
+        {in_facet, 1, "STL file is cut: it ends inside a facet; that facet was left out"},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(before_reading(c.bytes)) << before_reading(c.bytes).reason();
@@ -140,7 +140,8 @@ TEST(StlCut, CutFilesAreModelsWithOneCutLine) {
             EXPECT_EQ(p.triangles.size(), c.facets) << c.line;
             EXPECT_TRUE(stl_check::is_cut(p.report)) << c.line;
             EXPECT_FALSE(p.report.sound()) << c.line;
-            EXPECT_EQ(stl_damage_lines(p.report, "x.stl"), c.line) << block;
+            EXPECT_EQ(stl_damage_lines(p.report, "x.stl"), std::vector<std::string>{c.line})
+                << block;
         }
     }
     // "endsolid" read anywhere, the last word of the file too, is the end.
@@ -149,7 +150,7 @@ TEST(StlCut, CutFilesAreModelsWithOneCutLine) {
             const Parsed p = parse(bytes, block);
             EXPECT_FALSE(stl_check::is_cut(p.report)) << bytes;
             EXPECT_TRUE(p.report.sound());
-            EXPECT_EQ(stl_damage_lines(p.report, "x.stl"), "");
+            EXPECT_TRUE(stl_damage_lines(p.report, "x.stl").empty());
         }
     }
     // Other damage is not a cut.
