@@ -90,7 +90,7 @@ height_map::Converted_Depth convert_height_map(View_State& v) {
 
 height_map::Quality assess_capture(const View_State& v) {
     height_map::Quality q;
-    height_map::count_gray_problems(v.gray_samples, q);
+    height_map::count_gray_problems(v.gray_samples, std::size(v.gray_samples), q);
     // The frame's transform of a vertex, composed in double: model_matrix,
     // then the scale, then the centring on the bounds.
     const double* m = v.model_matrix;
