@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "model/stl_check.h"
 #include "model/stl_lines.h"
 #include "support/stl_bytes.h"
 #include "support/stl_parse.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -157,6 +162,26 @@ TEST(StlCut, CutFilesAreModelsWithOneCutLine) {
     const Parsed unreadable = parse("solid s vertex 1 2 x v 4 5 6 v 7 8 9 endsolid\n");
     EXPECT_EQ(unreadable.report.unreadable_facets, 1u);
     EXPECT_FALSE(stl_check::is_cut(unreadable.report));
+}
+
+// The head and size as the callers pass them to check_kind; what is no
+// regular file is refused without waiting for a writer.
+TEST(StlHead, ReadUpToTheSniffSizeFromRegularFilesOnly) {
+    Temp_Dir dir;
+    const std::string bytes = stl_bytes::binary(kFacets) + std::string(500, 'x');
+    std::ofstream(dir.file("m.stl"), std::ios::binary) << bytes;
+    ASSERT_EQ(mkfifo(dir.file("fifo.stl").c_str(), 0644), 0);
+    stl_check::File_Head head;
+    ASSERT_TRUE(stl_check::read_file_head(dir.file("m.stl").c_str(), head));
+    EXPECT_EQ(head.size, bytes.size());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(head.bytes), head.len),
+              bytes.substr(0, stl_check::kSniffSize));
+    alarm(5);  // a FIFO opened to read waits for a writer: fail, never hang
+    EXPECT_EQ(stl_check::read_file_head(dir.file("fifo.stl").c_str(), head).reason(),
+              "cannot open: not a regular file");
+    alarm(0);
+    EXPECT_EQ(stl_check::read_file_head(dir.file("none.stl").c_str(), head).reason(),
+              "cannot open: No such file or directory");
 }
 
 }  // namespace
