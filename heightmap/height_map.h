@@ -27,8 +27,9 @@ Depth_Range depth_range(const float* depth, std::size_t n);
 double real_length(const Depth_Range& range, double depth_extent);
 
 // Five gray levels per model unit above max_depth, truncated, clamped to
-// 0..255, from n samples into n gray bytes. Samples farther than the plate (only the clear value can be) give 0
-// instead of wrapping around to bright garbage.
+// 0..255, from n samples into n gray bytes. Samples farther than the plate
+// (only the clear value can be) give 0 instead of wrapping around to bright
+// garbage.
 void depth_to_gray(const float* depth, std::size_t n, double max_depth, double depth_extent,
                    unsigned char* gray);
 

@@ -16,7 +16,7 @@ TEST(LoadNotice, WordsAndToneOfEachOutcome) {
     busy.writer = Lease_State::Busy;
     damaged.ends_inside_facet = true;
     damaged.unreadable_facets = 2;
-    damaged.read_error = std::string(300, 'e');  // longer than any line buffer
+    damaged.read_error = "Input/output error";
     damaged.overlong_words = 1;
     damaged.non_finite_facets = 4;
     const struct {
