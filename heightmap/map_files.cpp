@@ -14,6 +14,8 @@ namespace map_files {
 
 namespace {
 
+using platform::number_text;
+
 // libpng reports errors by longjmp: nothing with a destructor lives between
 // setjmp and the calls that may jump.
 void append_png(png_structp png, png_bytep data, png_size_t length) {
@@ -95,28 +97,25 @@ void tiff_unmap(thandle_t, tdata_t, toff_t) {}
 std::string description(const Scale& scale) {
     const double first_x = -sizes::kCaptureWidth / 2.0 + scale.pixel_size / 2;
     const double first_z = sizes::kCaptureHeight / 2.0 - scale.pixel_size / 2;
-    const std::string values =
-        scale.in_units ? "a value is the height in model units above the base plate"
-                       : "a value V is V / " + platform::number_text(scale.levels_per_unit) +
-                             " model units above the base plate";
+    const std::string values = scale.in_units
+                                   ? "a value is the height in model units above the base plate"
+                                   : "a value V is V / " + number_text(scale.levels_per_unit) +
+                                         " model units above the base plate";
     return "Veltrim height map: " + values + " (0: the plate, or nothing there). Pixels are " +
-           platform::number_text(scale.pixel_size) +
-           " units apart; row r lies over plate x = (r + 0.5) * " +
-           platform::number_text(scale.pixel_size) +
-           " - 180, column c over plate z = 75 - (c + 0.5) * " +
-           platform::number_text(scale.pixel_size) +
-           "; pixel (0, 0) is over x = " + platform::number_text(first_x) +
-           ", z = " + platform::number_text(first_z) + ".";
+           number_text(scale.pixel_size) + " units apart; row r lies over plate x = (r + 0.5) * " +
+           number_text(scale.pixel_size) + " - 180, column c over plate z = 75 - (c + 0.5) * " +
+           number_text(scale.pixel_size) + "; pixel (0, 0) is over x = " + number_text(first_x) +
+           ", z = " + number_text(first_z) + ".";
 }
 
 std::vector<std::pair<std::string, std::string>> text_fields(const Scale& scale) {
     return {{"Description", description(scale)},
             {"Software", "Veltrim"},
-            {"levels-per-unit", scale.in_units ? "none: heights in units"
-                                               : platform::number_text(scale.levels_per_unit)},
-            {"pixel-size", platform::number_text(scale.pixel_size)},
-            {"plate-origin", "x " + platform::number_text(-sizes::kCaptureWidth / 2.0) + ", z " +
-                                 platform::number_text(sizes::kCaptureHeight / 2.0)},
+            {"levels-per-unit",
+             scale.in_units ? "none: heights in units" : number_text(scale.levels_per_unit)},
+            {"pixel-size", number_text(scale.pixel_size)},
+            {"plate-origin", "x " + number_text(-sizes::kCaptureWidth / 2.0) + ", z " +
+                                 number_text(sizes::kCaptureHeight / 2.0)},
             {"orientation", "rows along +x, columns along -z"}};
 }
 
