@@ -2,6 +2,7 @@
 
 #include "model/stl_lines.h"
 #include "platform/file_names.h"
+#include "platform/text_format.h"
 
 std::string load_notice(const char* path, const Status& opened, const Status& kind,
                         const Stl_Report& report, std::size_t facets) {
@@ -17,13 +18,8 @@ std::string load_notice(const char* path, const Status& opened, const Status& ki
         return "WARNING: " + name + " holds no readable model (0 facets read as " + form + " STL).";
     std::string text =
         "Loaded " + name + ": " + std::to_string(facets) + " facets, " + form + " STL.";
-    const std::string damage = stl_damage_lines(report, name.c_str());
-    if (!damage.empty()) {
-        std::string joined = damage.substr(0, damage.size() - 1);
-        for (char& c : joined)
-            if (c == '\n') c = ';';
-        text = "WARNING: " + text + " " + joined + ".";
-    }
+    const std::vector<std::string> damage = stl_damage_lines(report, name.c_str());
+    if (!damage.empty()) text = "WARNING: " + text + " " + platform::joined(damage, ";") + ".";
     return text + " Keys x, y, z turn it a quarter turn; with Shift, back.";
 }
 

@@ -19,6 +19,7 @@
 #include "model/stl_lines.h"
 #include "platform/current_dir.h"
 #include "platform/name_limit.h"
+#include "platform/text_format.h"
 #include "view/gl_display_3d.h"
 
 namespace {
@@ -84,9 +85,9 @@ void load_stl_file(const char* picked) {
     v.set_model({}, Model_Bounds());
 
     char name[kMaxNameBytes + 1];
-    std::string out, err;
+    std::vector<std::string> out, err;  // console lines, printed at the end
     if (const Status taken = take_name(picked, name); !taken) {
-        err = taken.reason() + "\n";
+        err = {taken.reason()};
         show_status(Notice_Tone::Error, "ERROR: the file name is too long " +
                                             name_length_note(std::strlen(picked)) + ".");
     } else {
@@ -105,13 +106,14 @@ void load_stl_file(const char* picked) {
             if (stl_check::read_file_head(name, head))
                 kind = stl_check::check_kind(head.bytes, head.len, head.size);
         } else {
-            err = stl_open_failure_line(name, opened);
+            err = {stl_open_failure_line(name, opened)};
         }
         if (opened) remember_loaded_model(name);
         v.set_model(std::move(triangles), bounds);  // none, no bounds if it failed
         show_status(opened ? load_tone(kind, report, v.triangles.size()) : Notice_Tone::Error,
                     load_notice(name, opened, kind, report, v.triangles.size()));
     }
-    print(err, stderr);
-    print(out + "READ!\n", stdout);
+    print(platform::as_lines(err), stderr);
+    out.push_back("READ!");
+    print(platform::as_lines(out), stdout);
 }

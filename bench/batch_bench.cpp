@@ -22,6 +22,7 @@
 #include <fcntl.h>
 
 #include "platform/content_digest.h"
+#include "platform/text_format.h"
 #include "support/insole_model.h"
 #include "support/stl_bytes.h"
 
@@ -71,9 +72,7 @@ void rerun_bench(const fs::path& root, const std::string& program, const std::st
     const fs::path in = root / "many";
     fs::create_directories(in);
     for (int i = 0; i < count; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "scan_%04d.stl", i);
-        std::ofstream(in / name, std::ios::binary)
+        std::ofstream(in / platform::format_text("scan_%04d.stl", i), std::ios::binary)
             << stl_bytes::binary(insole_model(500, static_cast<unsigned>(i)));
     }
     const std::string programs[2] = {program, baseline};
@@ -167,9 +166,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < models; ++i) {
         const std::vector<Triangle> t = insole_model(facets, static_cast<unsigned>(i));
         total_facets += t.size();
-        char name[32];
-        std::snprintf(name, sizeof name, "insole_%02d.stl", i);
-        std::ofstream(in / name, std::ios::binary) << stl_bytes::binary(t);
+        std::ofstream(in / platform::format_text("insole_%02d.stl", i), std::ios::binary)
+            << stl_bytes::binary(t);
     }
     std::printf("%d binary STL models, %zu facets on average, %s\n", models, total_facets / models,
                 program.c_str());

@@ -26,6 +26,7 @@
 
 #include <fcntl.h>
 
+#include "platform/text_format.h"
 #include "support/insole_model.h"
 #include "support/stl_bytes.h"
 
@@ -199,10 +200,8 @@ Watch_Result watch_run(const Watch_Setup& s, const std::string& what, const std:
     });
     const double seconds = seconds_since(start);
     if (!done || stalled) {
-        char why[96];
-        std::snprintf(why, sizeof why, "%zu of %zu height maps after %.1f s", count_maps(out), all,
-                      seconds);
-        return fail(why);
+        return fail(platform::format_text("%zu of %zu height maps after %.1f s", count_maps(out),
+                                          all, seconds));
     }
 
     kill(pid, SIGTERM);
@@ -258,8 +257,7 @@ int main(int argc, char** argv) {
     s.reference = s.root / "plain_out";
     fs::create_directories(s.models);
     for (int i = 0; i < models; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "scan_%04d.stl", i);
+        const std::string name = platform::format_text("scan_%04d.stl", i);
         s.names.push_back(name);
         std::ofstream(s.models / name, std::ios::binary)
             << stl_bytes::binary(insole_model(facets, static_cast<unsigned>(i)));

@@ -1,37 +1,26 @@
 #include "heightmap/conversion.h"
 
-#include <cstdio>
-
-#include "heightmap/height_map.h"
+#include "platform/buffer_size.h"
+#include "platform/text_format.h"
 
 namespace height_map {
 
-namespace {
-
-// printf's formatting of one value, appended to text.
-void append_line(std::string& text, const char* format, double value) {
-    const int n = std::snprintf(nullptr, 0, format, value);
-    if (n <= 0) return;
-    std::string line(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(&line[0], line.size(), format, value);
-    line.pop_back();
-    text += line;
+Converted_Depth convert_depth(const float* depth, std::size_t depth_count, double depth_extent,
+                              unsigned char* gray, std::size_t gray_count, unsigned char* image,
+                              std::size_t image_count) {
+    platform::require_size(depth_count, kSamples, "the depth samples");
+    platform::require_size(gray_count, kSamples, "the gray samples");
+    const Depth_Range range = depth_range(depth, kSamples);
+    depth_to_gray(depth, kSamples, range.max_depth, depth_extent, gray);
+    lay_out(gray, kSamples, image, image_count);
+    fill_pinholes(image, image_count);
+    return {range, real_length(range, depth_extent)};
 }
 
-}  // namespace
-
-std::string convert_depth(const float* depth, double depth_extent, unsigned char* gray,
-                          unsigned char* image) {
-    const Depth_Range range = depth_range(depth, kSamples);
-    std::string lines;
-    append_line(lines, "max %f \n", range.max_depth);
-    append_line(lines, "min %f \n", range.min_depth);
-    append_line(lines, "real length %f \n", real_length(range, depth_extent));
-
-    depth_to_gray(depth, kSamples, range.max_depth, depth_extent, gray);
-    lay_out(gray, image);
-    fill_pinholes(image);
-    return lines;
+std::vector<std::string> depth_lines(const Converted_Depth& depth) {
+    return {platform::format_text("max %f ", depth.range.max_depth),
+            platform::format_text("min %f ", depth.range.min_depth),
+            platform::format_text("real length %f ", depth.real_length)};
 }
 
 }  // namespace height_map

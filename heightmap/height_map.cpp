@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "platform/buffer_size.h"
+
 namespace height_map {
 
 Depth_Range depth_range(const float* depth, std::size_t n) {
@@ -28,13 +30,17 @@ void depth_to_gray(const float* depth, std::size_t n, double max_depth, double d
     }
 }
 
-void lay_out(const unsigned char* gray, unsigned char* image) {
+void lay_out(const unsigned char* gray, std::size_t gray_count, unsigned char* image,
+             std::size_t image_count) {
+    platform::require_size(gray_count, kSamples, "the gray samples");
+    platform::require_size(image_count, kImageRows * kImageCols, "the height map");
     for (int r = 0; r < kImageRows; ++r)
         for (int c = 0; c < kImageCols; ++c)
             image[r * kImageCols + c] = gray[c * kCaptureWidth + r];
 }
 
-void fill_pinholes(unsigned char* image) {
+void fill_pinholes(unsigned char* image, std::size_t image_count) {
+    platform::require_size(image_count, kImageRows * kImageCols, "the height map");
     for (int r = kImageRows - 2; r >= 1; --r) {
         for (int c = 1; c <= kImageCols - 2; ++c) {
             unsigned char& cell = image[r * kImageCols + c];

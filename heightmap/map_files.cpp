@@ -8,16 +8,13 @@
 #include <tiffio.h>
 
 #include "heightmap/sizes.h"
+#include "platform/text_format.h"
 
 namespace map_files {
 
 namespace {
 
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
+using platform::number_text;
 
 // libpng reports errors by longjmp: nothing with a destructor lives between
 // setjmp and the calls that may jump.
@@ -106,24 +103,24 @@ std::string description(const Scale& scale) {
     const double first_z = sizes::kPlateWidth / 2 - scale.pixel_size / 2;
     const std::string values = scale.in_units
                                    ? "a value is the height in model units above the base plate"
-                                   : "a value V is V / " + number(scale.levels_per_unit) +
+                                   : "a value V is V / " + number_text(scale.levels_per_unit) +
                                          " model units above the base plate";
     return "Veltrim height map: " + values + " (0: the plate, or nothing there). Pixels are " +
-           number(scale.pixel_size) + " units apart; row r lies over plate x = (r + 0.5) * " +
-           number(scale.pixel_size) + " - " + number(sizes::kPlateLength / 2) +
-           ", column c over plate z = " + number(sizes::kPlateWidth / 2) + " - (c + 0.5) * " +
-           number(scale.pixel_size) + "; pixel (0, 0) is over x = " + number(first_x) +
-           ", z = " + number(first_z) + ".";
+           number_text(scale.pixel_size) + " units apart; row r lies over plate x = (r + 0.5) * " +
+           number_text(scale.pixel_size) + " - " + number_text(sizes::kPlateLength / 2) +
+           ", column c over plate z = " + number_text(sizes::kPlateWidth / 2) + " - (c + 0.5) * " +
+           number_text(scale.pixel_size) + "; pixel (0, 0) is over x = " + number_text(first_x) +
+           ", z = " + number_text(first_z) + ".";
 }
 
 std::vector<std::pair<std::string, std::string>> text_fields(const Scale& scale) {
     return {{"Description", description(scale)},
             {"Software", "Veltrim"},
             {"levels-per-unit",
-             scale.in_units ? "none: heights in units" : number(scale.levels_per_unit)},
-            {"pixel-size", number(scale.pixel_size)},
-            {"plate-origin",
-             "x " + number(-sizes::kPlateLength / 2) + ", z " + number(sizes::kPlateWidth / 2)},
+             scale.in_units ? "none: heights in units" : number_text(scale.levels_per_unit)},
+            {"pixel-size", number_text(scale.pixel_size)},
+            {"plate-origin", "x " + number_text(-sizes::kPlateLength / 2) + ", z " +
+                                 number_text(sizes::kPlateWidth / 2)},
             {"orientation", "rows along +x, columns along -z"}};
 }
 

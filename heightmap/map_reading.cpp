@@ -1,9 +1,9 @@
 #include "heightmap/map_reading.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "heightmap/sizes.h"
+#include "platform/text_format.h"
 
 namespace map_reading {
 
@@ -11,11 +11,7 @@ namespace {
 
 constexpr int kLegendEveryUnits = 10;
 
-std::string units(double height) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g units", height);
-    return text;
-}
+std::string units(double height) { return platform::format_text("%g units", height); }
 
 }  // namespace
 
@@ -29,9 +25,8 @@ double height_of(int gray) { return static_cast<double>(gray) / sizes::kLevelsPe
 
 std::string describe_pixel(int row, int col, int gray) {
     const Plate_Place at = plate_place(row, col);
-    char place[96];
-    std::snprintf(place, sizeof place, "Row %d, column %d: plate x %.1f, z %.1f; ", row, col, at.x,
-                  at.z);
+    const std::string place =
+        platform::format_text("Row %d, column %d: plate x %.1f, z %.1f; ", row, col, at.x, at.z);
     std::string height;
     if (gray == 0)
         height = "on the plate or no model";

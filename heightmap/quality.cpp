@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "heightmap/sizes.h"
+#include "platform/buffer_size.h"
 
 namespace height_map {
 
@@ -138,7 +139,8 @@ void mark_below(const Point& a, const Point& b, const Point& c, unsigned char* m
 }
 }  // namespace
 
-void count_gray_problems(const unsigned char* gray, Quality& quality) {
+void count_gray_problems(const unsigned char* gray, std::size_t gray_count, Quality& quality) {
+    platform::require_size(gray_count, sizes::kSamples, "the gray samples");
     quality.clipped = 0;
     quality.cut = 0;
     quality.empty = true;

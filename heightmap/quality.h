@@ -17,9 +17,9 @@ struct Quality {
 };
 
 // Clipped and cut samples, and whether none is above gray 0, from the gray
-// levels in readback order (kSamples bytes, rows of kCaptureWidth, the
-// bottom row first).
-void count_gray_problems(const unsigned char* gray, Quality& quality);
+// levels in readback order (the first kSamples of gray_count bytes, rows of
+// kCaptureWidth, the bottom row first).
+void count_gray_problems(const unsigned char* gray, std::size_t gray_count, Quality& quality);
 
 // Capture pixels under which some facet lies below the plate, the model
 // seen at the top view. `facets` holds `count` facets of 9 floats (three

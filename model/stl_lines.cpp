@@ -1,53 +1,46 @@
 #include "model/stl_lines.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "model/word_limit.h"
+#include "platform/text_format.h"
 
-namespace {
+using platform::format_text;
 
-std::string format(const char* fmt, long long value) {
-    char line[128];
-    std::snprintf(line, sizeof line, fmt, value);
-    return line;
-}
-
-}  // namespace
-
-std::string stl_form_lines(const Stl_Report& report) {
+std::vector<std::string> stl_form_lines(const Stl_Report& report) {
     // The count is printed signed, as the 32-bit field reads with "%d".
-    return format("bin STL Size %lld\n", static_cast<std::int32_t>(report.declared_count)) +
-           (report.form == Stl_Form::Binary ? "This is a \"Binary\" File  \n"
-                                            : "This is a \"ASCII\" File  \n");
+    return {format_text("bin STL Size %d", static_cast<std::int32_t>(report.declared_count)),
+            report.form == Stl_Form::Binary ? "This is a \"Binary\" File  "
+                                            : "This is a \"ASCII\" File  "};
 }
 
-std::string stl_damage_lines(const Stl_Report& report, const char* path) {
-    std::string lines;
+std::vector<std::string> stl_damage_lines(const Stl_Report& report, const char* path) {
+    std::vector<std::string> lines;
     if (!report.read_error.empty())
-        lines += std::string("read error in \"") + path + "\": " + report.read_error + "\n";
+        lines.push_back(std::string("read error in \"") + path + "\": " + report.read_error);
     if (report.ends_before_count)
-        lines += format("STL file is cut: it ends after %lld", report.records_read) +
-                 format(" of %lld facets; the facets read are kept\n", report.declared_count);
+        lines.push_back(
+            format_text("STL file is cut: it ends after %u of %u facets; the facets read are kept",
+                        report.records_read, report.declared_count));
     if (report.ends_inside_facet)
-        lines += "STL file is cut: it ends inside a facet; that facet was left out\n";
+        lines.push_back("STL file is cut: it ends inside a facet; that facet was left out");
     else if (report.ends_without_endsolid)  // a facet cut short says so already
-        lines += "STL file is cut: it ends without \"endsolid\"\n";
+        lines.push_back("STL file is cut: it ends without \"endsolid\"");
     if (report.unreadable_facets > 0)
-        lines += format("%lld facets with numbers that cannot be read were left out\n",
-                        static_cast<long long>(report.unreadable_facets));
+        lines.push_back(format_text("%zu facets with numbers that cannot be read were left out",
+                                    report.unreadable_facets));
     if (report.overlong_words > 0)
-        lines += format("%lld words longer than ", static_cast<long long>(report.overlong_words)) +
-                 std::to_string(kMaxWordLength) + " characters were skipped\n";
+        lines.push_back(format_text("%zu words longer than %zu characters were skipped",
+                                    report.overlong_words, kMaxWordLength));
     if (report.non_finite_facets > 0)
-        lines += format("%lld facets with coordinates that are not finite are not drawn\n",
-                        static_cast<long long>(report.non_finite_facets));
+        lines.push_back(format_text("%zu facets with coordinates that are not finite are not drawn",
+                                    report.non_finite_facets));
     return lines;
 }
 
 std::string stl_open_failure_line(const char* path, const Status& why) {
-    return std::string("cannot open \"") + path + "\": " + why.reason() + "\n";
+    return std::string("cannot open \"") + path + "\": " + why.reason();
 }
 
 const char* being_written_reason(const Stl_Report& report) {

@@ -1,10 +1,13 @@
 #include "model/stl_writer.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
+#include "platform/text_format.h"
+
 namespace {
+
+using platform::format_text;
 
 constexpr std::size_t kPiece = std::size_t(4) << 20;
 
@@ -40,12 +43,9 @@ Stl_Sink appending_to(std::string& all) {
 }
 
 void append_vertex(std::string& text, const float* v, Stl_Numbers numbers) {
-    char line[160];
-    if (numbers == Stl_Numbers::Exact)
-        std::snprintf(line, sizeof line, "      vertex %.9g %.9g %.9g\n", v[0], v[1], v[2]);
-    else
-        std::snprintf(line, sizeof line, "      vertex %e %e %e\n", v[0], v[1], v[2]);
-    text += line;
+    text += numbers == Stl_Numbers::Exact
+                ? format_text("      vertex %.9g %.9g %.9g\n", v[0], v[1], v[2])
+                : format_text("      vertex %e %e %e\n", v[0], v[1], v[2]);
 }
 
 }  // namespace
@@ -72,12 +72,10 @@ bool write_stl_binary(const std::vector<Triangle>& facets, const std::string& he
 bool write_stl_ascii(const std::vector<Triangle>& facets, const std::string& name,
                      const Stl_Sink& sink, const Stl_Write_Options& options) {
     std::string text = "solid " + name + "\n";
-    char line[160];
     for (const Triangle& t : facets) {
         float n[3];
         normal_to_write(t, options, n);
-        std::snprintf(line, sizeof line, "  facet normal %e %e %e\n", n[0], n[1], n[2]);
-        text += line;
+        text += format_text("  facet normal %e %e %e\n", n[0], n[1], n[2]);
         text += "    outer loop\n";
         for (const auto& v : t.v) append_vertex(text, v, options.numbers);
         text += "    endloop\n  endfacet\n";

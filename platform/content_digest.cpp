@@ -1,12 +1,13 @@
 #include "platform/content_digest.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <memory>
 #include <unistd.h>
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
+
+#include "platform/text_format.h"
 
 namespace {
 
@@ -21,10 +22,8 @@ int hex_value(char c) {
 }  // namespace
 
 std::string Content_Digest::hex() const {
-    char text[33];
-    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(high),
-                  static_cast<unsigned long long>(low));
-    return text;
+    return platform::format_text("%016llx%016llx", static_cast<unsigned long long>(high),
+                                 static_cast<unsigned long long>(low));
 }
 
 std::optional<Content_Digest> Content_Digest::from_hex(std::string_view text) {

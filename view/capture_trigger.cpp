@@ -1,14 +1,14 @@
 #include "view/capture_trigger.h"
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 
-#include "heightmap/conversion.h"
-#include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/sizes.h"
 #include "platform/file_names.h"
+#include "platform/text_format.h"
 #include "view/operator_notice.h"
 #include "view/view_poses.h"
 
@@ -20,8 +20,8 @@ bool at_top_view(const View_State& v) {
 
 // The end of the Save command, so its console lines and notices are printed here.
 void write_height_map(View_State& v) {
-    const std::string lines = convert_height_map(v);
-    std::fputs(lines.c_str(), stdout);
+    const height_map::Converted_Depth depth = convert_height_map(v);
+    std::fputs(platform::as_lines(height_map::depth_lines(depth)).c_str(), stdout);
     std::fflush(stdout);
     const height_map::Quality quality = assess_capture(v);
     if (quality.any()) std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
@@ -37,10 +37,8 @@ void write_height_map(View_State& v) {
                         "ERROR: could not write " + name + ": " + written.reason());
         return;
     }
-    char height[64];
-    std::snprintf(height, sizeof height, "highest point %.1f units above the plate",
-                  height_map::real_length(height_map::depth_range(v.depth_samples, sizes::kSamples),
-                                          v.depth_extent));
+    const std::string height =
+        platform::format_text("highest point %.1f units above the plate", depth.real_length);
     // The whole path: the operator sees where it went, and what it replaced.
     const std::string saved =
         platform::resolved_path(v.output_path) + (replacing ? ", replacing the earlier file" : "");
@@ -81,17 +79,18 @@ bool capture_counts_frames(const View_State& v) {
     return v.capture_pending && v.output_named && at_top_view(v);
 }
 
-std::string convert_height_map(View_State& v) {
-    const std::string lines =
-        height_map::convert_depth(v.depth_samples, v.depth_extent, v.gray_samples, v.height_map);
+height_map::Converted_Depth convert_height_map(View_State& v) {
+    const height_map::Converted_Depth depth = height_map::convert_depth(
+        v.depth_samples, std::size(v.depth_samples), v.depth_extent, v.gray_samples,
+        std::size(v.gray_samples), v.height_map, std::size(v.height_map));
     v.image_header =
         cv::Mat(sizes::kImageRows, sizes::kImageCols, CV_8UC1, v.height_map, sizes::kImageCols);
-    return lines;
+    return depth;
 }
 
 height_map::Quality assess_capture(const View_State& v) {
     height_map::Quality q;
-    height_map::count_gray_problems(v.gray_samples, q);
+    height_map::count_gray_problems(v.gray_samples, std::size(v.gray_samples), q);
     // The frame's transform of a vertex, composed in double: model_matrix,
     // then the scale, then the centring on the bounds.
     const double* m = v.model_matrix;

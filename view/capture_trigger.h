@@ -1,7 +1,6 @@
 #pragma once
 
-#include <string>
-
+#include "heightmap/conversion.h"
 #include "heightmap/quality.h"
 
 #include "view/view_state.h"
@@ -18,9 +17,9 @@ void run_capture_trigger(View_State& view);
 bool capture_counts_frames(const View_State& view);
 
 // Converts view.depth_samples to view.height_map, points view.image_header
-// at it, and returns the three console lines the capture prints. Writes
-// nothing, so the batch converter can keep them to itself.
-std::string convert_height_map(View_State& view);
+// at it, and returns what the depth measured. Prints nothing, so the batch
+// converter can keep its lines to itself.
+height_map::Converted_Depth convert_height_map(View_State& view);
 
 // What the last conversion lost: clipped and cut samples from
 // view.gray_samples, parts under the plate from the model as the frame

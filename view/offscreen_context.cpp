@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/text_format.h"
+
 namespace {
 
 EGLDisplay open_display() {
@@ -95,8 +97,6 @@ Status Offscreen_Context::make_current() {
 }
 
 Status Offscreen_Context::fail(const char* what) {
-    char code[32];
-    std::snprintf(code, sizeof code, " (EGL error 0x%x)", eglGetError());
-    status_ = Status::failed(std::string(what) + code);
+    status_ = Status::failed(what + platform::format_text(" (EGL error 0x%x)", eglGetError()));
     return status_;
 }

@@ -191,10 +191,6 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
     set_map_written_hook(map_written);
     const std::vector<Triangle> model = insole_model(3000, 1);
     const std::string good = write("good.stl", stl_bytes::binary(model));
-    const std::string empty = write("empty.stl", "solid nothing\nendsolid\n");
-    // Cut between two facets: every facet read is whole, "endsolid" is missing.
-    const std::string ascii = stl_bytes::ascii(model);
-    const std::string cut = write("cut.stl", ascii.substr(0, ascii.rfind("facet normal")));
     // Read as binary, a README gives facets; they stay, but it is no model.
     const std::string readme = write("readme.stl", "Veltrim\n=======\n" + std::string(400, '.'));
     const std::string facets = std::to_string(model.size());
@@ -210,13 +206,6 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
          "Loaded good.stl: " + facets +
              " facets, binary STL. Keys x, y, z turn it a quarter turn; with Shift, back.",
          Notice_Tone::Info, model.size()},
-        {empty, "WARNING: empty.stl holds no readable model (0 facets read as ASCII STL).",
-         Notice_Tone::Warning, 0},
-        {cut,
-         "WARNING: Loaded cut.stl: " + std::to_string(model.size() - 1) +
-             " facets, ASCII STL. STL file is cut: it ends without \"endsolid\". Keys x, y, z "
-             "turn it a quarter turn; with Shift, back.",
-         Notice_Tone::Warning, model.size() - 1},
         {readme,
          "ERROR: readme.stl is not an STL model: it is text that does not start with 'solid', "
          "as an ASCII STL does",

@@ -1,13 +1,15 @@
-// Depth samples to gray levels, the image layout and pinholes, the name suffix,
-// and the part of a model a capture hides under the plate.
+// Depth samples to gray levels, the image layout and pinholes, the values of
+// a conversion, the name suffix, and what a capture lost.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include "heightmap/bmp_name.h"
+#include "heightmap/conversion.h"
 #include "heightmap/height_map.h"
 #include "heightmap/quality.h"
 
@@ -51,7 +53,7 @@ TEST(Layout, QuarterTurnClockwise) {
     // (capture row from the bottom, column) -> (image row, column)
     const int cases[4][4] = {{0, 0, 0, 0}, {0, 359, 359, 0}, {149, 0, 0, 149}, {10, 20, 20, 10}};
     for (int k = 0; k < 4; ++k) gray[cases[k][0] * kCaptureWidth + cases[k][1]] = k + 1;
-    lay_out(gray.data(), img.data());
+    lay_out(gray.data(), gray.size(), img.data(), img.size());
     for (int k = 0; k < 4; ++k) EXPECT_EQ(img[cases[k][2] * kImageCols + cases[k][3]], k + 1) << k;
 }
 
@@ -90,11 +92,48 @@ TEST(Pinholes, FillRuleOrderAndBorders) {
         for (int r = t.r - 1; t.r >= 0 && r <= t.r + 1; ++r)
             for (int c = t.c - 1; c <= t.c + 1; ++c) img[r * kImageCols + c] = t.fill;
         for (const Cell& p : t.put) img[p.r * kImageCols + p.c] = p.value;
-        fill_pinholes(img.data());
+        fill_pinholes(img.data(), img.size());
         for (const Cell& p : t.expect)
             EXPECT_EQ(img[p.r * kImageCols + p.c], p.value)
                 << t.what << " at " << p.r << "," << p.c;
     }
+}
+
+// The values both programs print and show come from the samples the image
+// is made of: one range, and the height of the top above the plate.
+TEST(ConvertDepth, GivesTheRangeAndHeightOfTheImagesSamples) {
+    std::vector<float> depth(kSamples, 1.0f);                         // nothing drawn
+    std::fill_n(depth.begin() + kCaptureWidth, kCaptureWidth, 0.5f);  // the plate: row 1
+    depth[kCaptureWidth + 20] = 0.4874f;                              // 12.6 levels up
+    std::vector<unsigned char> gray(kSamples, 7), image(kSamples, 7);
+    const Converted_Depth d = convert_depth(depth.data(), depth.size(), 100, gray.data(),
+                                            gray.size(), image.data(), image.size());
+    EXPECT_EQ(d.range.max_depth, 0.5);
+    EXPECT_EQ(d.range.min_depth, static_cast<double>(0.4874f));
+    EXPECT_DOUBLE_EQ(d.real_length, (0.5 - 0.4874f) * 200);
+    EXPECT_EQ(image[20 * kImageCols + 1], 12) << "the same sample's gray level, laid out";
+    EXPECT_EQ(depth_lines(d), (std::vector<std::string>{"max 0.500000 ", "min 0.487400 ",
+                                                        "real length 2.520001 "}));
+    const std::size_t n = kSamples, s = kSamples - 1;
+    EXPECT_DEATH(convert_depth(depth.data(), s, 100, gray.data(), n, image.data(), n),
+                 "the depth samples: 53999 values");
+    EXPECT_DEATH(convert_depth(depth.data(), n, 100, gray.data(), s, image.data(), n),
+                 "the gray samples: 53999 values");
+    EXPECT_DEATH(convert_depth(depth.data(), n, 100, gray.data(), n, image.data(), s),
+                 "the height map: 53999 values");
+}
+
+// Only what occurred, in one order, "; " between.
+TEST(Quality, DescribedByWhatOccurred) {
+    EXPECT_EQ(describe(Quality{}), "");
+    EXPECT_EQ(
+        describe(Quality{3, 5, 4, false}),
+        "3 pixels clipped at 255 (51 units or more above the plate); 5 pixels of the model on "
+        "the capture border (cut off); 4 pixels with part of the model below the plate "
+        "(hidden)");
+    EXPECT_EQ(describe(Quality{0, 1, 0, true}),
+              "1 pixels of the model on the capture border (cut off); the capture holds no model "
+              "pixel (the model lies outside the capture window)");
 }
 
 TEST(BmpSuffix, ByteByByteRule) {

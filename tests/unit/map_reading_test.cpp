@@ -28,7 +28,7 @@ TEST(PlatePlace, FollowsTheLayoutBackToTheCapture) {
     for (const auto& s : samples) {
         std::vector<unsigned char> gray(sizes::kSamples, 0), image(sizes::kSamples, 0);
         gray[s[1] * sizes::kCaptureWidth + s[0]] = 1;
-        height_map::lay_out(gray.data(), image.data());
+        height_map::lay_out(gray.data(), gray.size(), image.data(), image.size());
         const int at = static_cast<int>(std::find(image.begin(), image.end(), 1) - image.begin());
         const Plate_Place p = plate_place(at / kImageCols, at % kImageCols);
         EXPECT_DOUBLE_EQ(p.x, s[0] - 179.5) << s[0] << "," << s[1];

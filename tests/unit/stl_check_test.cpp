@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "model/stl_check.h"
 #include "model/stl_lines.h"
 #include "support/stl_bytes.h"
 #include "support/stl_parse.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -128,10 +133,10 @@ TEST(StlCut, CutFilesAreModelsWithOneCutLine) {
         const char* line;
     } cases[] = {
         {binary.substr(0, binary.size() - 1), 1,
-         "STL file is cut: it ends after 1 of 2 facets; the facets read are kept\n"},
-        {no_end, 2, "STL file is cut: it ends without \"endsolid\"\n"},
-        {no_end + "endsol", 2, "STL file is cut: it ends without \"endsolid\"\n"},
-        {in_facet, 1, "STL file is cut: it ends inside a facet; that facet was left out\n"},
+         "STL file is cut: it ends after 1 of 2 facets; the facets read are kept"},
+        {no_end, 2, "STL file is cut: it ends without \"endsolid\""},
+        {no_end + "endsol", 2, "STL file is cut: it ends without \"endsolid\""},
+        {in_facet, 1, "STL file is cut: it ends inside a facet; that facet was left out"},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(before_reading(c.bytes)) << before_reading(c.bytes).reason();
@@ -140,7 +145,8 @@ TEST(StlCut, CutFilesAreModelsWithOneCutLine) {
             EXPECT_EQ(p.triangles.size(), c.facets) << c.line;
             EXPECT_TRUE(stl_check::is_cut(p.report)) << c.line;
             EXPECT_FALSE(p.report.sound()) << c.line;
-            EXPECT_EQ(stl_damage_lines(p.report, "x.stl"), c.line) << block;
+            EXPECT_EQ(stl_damage_lines(p.report, "x.stl"), std::vector<std::string>{c.line})
+                << block;
         }
     }
     // "endsolid" read anywhere, the last word of the file too, is the end.
@@ -149,13 +155,33 @@ TEST(StlCut, CutFilesAreModelsWithOneCutLine) {
             const Parsed p = parse(bytes, block);
             EXPECT_FALSE(stl_check::is_cut(p.report)) << bytes;
             EXPECT_TRUE(p.report.sound());
-            EXPECT_EQ(stl_damage_lines(p.report, "x.stl"), "");
+            EXPECT_TRUE(stl_damage_lines(p.report, "x.stl").empty());
         }
     }
     // Other damage is not a cut.
     const Parsed unreadable = parse("solid s vertex 1 2 x v 4 5 6 v 7 8 9 endsolid\n");
     EXPECT_EQ(unreadable.report.unreadable_facets, 1u);
     EXPECT_FALSE(stl_check::is_cut(unreadable.report));
+}
+
+// The head and size as the callers pass them to check_kind; what is no
+// regular file is refused without waiting for a writer.
+TEST(StlHead, ReadUpToTheSniffSizeFromRegularFilesOnly) {
+    Temp_Dir dir;
+    const std::string bytes = stl_bytes::binary(kFacets) + std::string(500, 'x');
+    std::ofstream(dir.file("m.stl"), std::ios::binary) << bytes;
+    ASSERT_EQ(mkfifo(dir.file("fifo.stl").c_str(), 0644), 0);
+    stl_check::File_Head head;
+    ASSERT_TRUE(stl_check::read_file_head(dir.file("m.stl").c_str(), head));
+    EXPECT_EQ(head.size, bytes.size());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(head.bytes), head.len),
+              bytes.substr(0, stl_check::kSniffSize));
+    alarm(5);  // a FIFO opened to read waits for a writer: fail, never hang
+    EXPECT_EQ(stl_check::read_file_head(dir.file("fifo.stl").c_str(), head).reason(),
+              "cannot open: not a regular file");
+    alarm(0);
+    EXPECT_EQ(stl_check::read_file_head(dir.file("none.stl").c_str(), head).reason(),
+              "cannot open: No such file or directory");
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include <opencv2/core/mat.hpp>
 
+#include "heightmap/conversion.h"
 #include "heightmap/quality.h"
 #include "platform/content_digest.h"
 #include "platform/status.h"
@@ -22,10 +24,11 @@ struct Pending_Image {
 
 // The outcome of one model's conversion.
 struct Conversion {
-    Status status;         // why it failed: one line, without the file name
-    std::string console;   // the reader's and the conversion's console lines
-    std::string warnings;  // the reader's diagnostics about a damaged file
-    bool read = false;     // the facets below were read
+    Status status;                      // why it failed: one line, without the file name
+    std::vector<std::string> console;   // the reader's console lines
+    std::vector<std::string> warnings;  // the reader's diagnostics about a damaged file
+    std::optional<height_map::Converted_Depth> depth;  // of a drawn capture
+    bool read = false;                                 // the facets below were read
     std::size_t facets = 0;
     const char* form = "";     // "binary" or "ascii" once the first bytes are known
     double real_length = 0.0;  // the "real length" line's value

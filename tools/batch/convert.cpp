@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
 #include "heightmap/map_files.h"
 #include "heightmap/sizes.h"
@@ -95,10 +94,8 @@ Conversion Model_Converter::convert(const Job& job, const Options& options) {
     // pile up there per model.
     view.model_geometry.release();
 
-    result.console += convert_height_map(view);
-    const height_map::Depth_Range range =
-        height_map::depth_range(view.depth_samples, sizes::kSamples);
-    result.real_length = height_map::real_length(range, view.depth_extent);
+    result.depth = convert_height_map(view);
+    result.real_length = result.depth->real_length;
     result.quality = assess_capture(view);
     view.clear_model();
     if (held_back(options, result)) return result;

@@ -2,10 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <map>
 
 #include "heightmap/exact_heights.h"
+#include "platform/text_format.h"
 
 namespace {
 
@@ -23,9 +23,7 @@ std::string format_name(Map_Format format) {
 }
 
 std::string pixel_size_text(const Map_Options& options) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", options.precise() ? options.pixel_size : 1.0);
-    return text;
+    return platform::number_text(options.precise() ? options.pixel_size : 1.0);
 }
 
 const char* map_extension(Map_Format format) {
@@ -66,12 +64,10 @@ Status check_map_options(const CLI::App& app, const Map_Options& options) {
     if (options.format == Map_Format::Tiff && leveled)
         return Status::failed("--levels-per-unit applies to --format png16: tiff holds units");
     if (!height_map::check_pixel_size(options.pixel_size)) {
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "--pixel-size %g: it must divide 360 and 150 units into whole pixels at "
-                      "0.01-unit steps (1, 0.5, 0.25, 0.2, 0.1, ...)",
-                      options.pixel_size);
-        return Status::failed(text);
+        return Status::failed(platform::format_text(
+            "--pixel-size %g: it must divide 360 and 150 units into whole pixels at 0.01-unit "
+            "steps (1, 0.5, 0.25, 0.2, 0.1, ...)",
+            options.pixel_size));
     }
     return Status::ok();
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/text_format.h"
 #include "tools/batch/folder_walk.h"
 
 std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
@@ -115,10 +116,8 @@ std::optional<int> parse_command_line(int argc, char** argv, Options& options) {
 std::string pixel_options_text(const Options& options) {
     std::string text = "rotate=";
     for (std::size_t i = 0; i < options.rotations.size(); ++i) {
-        char step[48];
-        std::snprintf(step, sizeof step, "%s%c:%.9g", i > 0 ? "," : "", options.rotations[i].axis,
-                      static_cast<double>(options.rotations[i].degrees));
-        text += step;
+        text += (i > 0 ? "," : "") + std::string(1, options.rotations[i].axis) + ":" +
+                platform::number_text(options.rotations[i].degrees);
     }
     return text + map_options_text(options.map);
 }

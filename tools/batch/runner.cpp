@@ -6,6 +6,8 @@
 #include <mutex>
 #include <sys/stat.h>
 
+#include "model/stl_lines.h"
+#include "platform/text_format.h"
 #include "view/window_sizes.h"
 #include "tools/batch/candidates.h"
 #include "tools/batch/watch_queue.h"
@@ -13,32 +15,13 @@
 
 namespace {
 
-std::string prefixed(const std::string& name, const std::string& text) {
-    std::string out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        out += name + ": " + text.substr(start, end - start) + "\n";
-        start = end + 1;
-    }
-    return out;
-}
-
-std::string fixed(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%f", value);
-    return text;
-}
-
 // The warnings of a converted model in one line: what the capture lost and
 // what the reader worked around.
-std::string warning_text(const Conversion& c) {
-    std::string text = height_map::describe(c.quality);
-    std::size_t at = 0;
-    for (std::size_t end; (end = c.warnings.find('\n', at)) != std::string::npos; at = end + 1)
-        text += (text.empty() ? "" : "; ") + c.warnings.substr(at, end - at);
-    return text;
+std::string warning_text(const std::string& quality, const std::vector<std::string>& warnings) {
+    std::vector<std::string> lines;
+    if (!quality.empty()) lines.push_back(quality);
+    lines.insert(lines.end(), warnings.begin(), warnings.end());
+    return platform::joined(lines, "; ");
 }
 
 bool gone(const std::string& path) {
@@ -109,7 +92,8 @@ std::optional<Job_Outcome> finish_job(Conversion& c, const Job& job, const Optio
                            true, true};
     }
     const bool may_pass = !ok && failure_may_pass(c.status.code(), c.being_written);
-    const std::string quality = height_map::describe(c.quality), warnings = warning_text(c);
+    const std::string quality = height_map::describe(c.quality);
+    const std::string warnings = warning_text(quality, c.warnings);
     std::string why = c.status.reason();
     if (c.write_failed) why = "cannot write \"" + job.output + "\": " + why;
     if (c.held_back) why += ": " + warnings;
@@ -117,10 +101,16 @@ std::optional<Job_Outcome> finish_job(Conversion& c, const Job& job, const Optio
     if (!ok && !gone(job.output) && job.why != kOverwriteReason)
         why += "; the existing \"" + job.output + "\" is out of date (" + job.why + ")";
     if (options.verbose) {
-        progress.print(stdout, job.input + ":\n" + c.console);
-        if (!c.warnings.empty()) progress.print(stderr, prefixed(job.input, c.warnings));
+        std::vector<std::string> console = c.console;
+        if (c.depth) {
+            const std::vector<std::string> depth = height_map::depth_lines(*c.depth);
+            console.insert(console.end(), depth.begin(), depth.end());
+        }
+        progress.print(stdout, job.input + ":\n" + platform::as_lines(console));
+        if (!c.warnings.empty())
+            progress.print(stderr, platform::as_lines(c.warnings, job.input + ": "));
     } else if (ok && !c.warnings.empty()) {
-        progress.print(stderr, prefixed(job.input + ": warning", c.warnings));
+        progress.print(stderr, platform::as_lines(c.warnings, job.input + ": warning: "));
     }
     if (ok && !quality.empty()) progress.print(stderr, job.input + ": WARNING: " + quality + "\n");
     if (!ok && !(job.retrying && may_pass)) progress.print(stderr, job.input + ": " + why + "\n");
@@ -135,7 +125,7 @@ std::optional<Job_Outcome> finish_job(Conversion& c, const Job& job, const Optio
         row.digest = c.digest.hex();
     }
     if (ok) {
-        row.real_length = fixed(c.real_length);
+        row.real_length = platform::format_text("%f", c.real_length);
         row.clipped = std::to_string(c.quality.clipped);
         row.cut = c.quality.cut > 0 ? "yes" : "no";
         row.below_plate = c.quality.below_plate > 0 ? "yes" : "no";

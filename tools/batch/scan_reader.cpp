@@ -95,8 +95,8 @@ bool read_scan(const Job& job, double settle_seconds, Scan_Read& scan, Conversio
     }
     if (scan.report.being_written())
         return still_being_written(result, being_written_reason(scan.report));
-    result.console += stl_form_lines(scan.report);
-    result.warnings += stl_damage_lines(scan.report, job.input.c_str());
+    result.console = stl_form_lines(scan.report);
+    result.warnings = stl_damage_lines(scan.report, job.input.c_str());
     result.read = true;
     result.digest = scan.report.digest;
     result.facets = scan.triangles.size();
