@@ -189,6 +189,13 @@ void fill(Fixed a, Fixed b, Fixed c, Lazy_Plane& lazy_plane, Grid& g) {
     }
 }
 
+// Whether no whole number lies within [lo, hi] widened by the snap: then
+// the facet holds no pixel centre, as most facets of a fine mesh do not.
+bool holds_no_centre(double lo, double hi) {
+    constexpr double kSnap = 1.0 / kSub;
+    return std::floor(hi + kSnap) < std::ceil(lo - kSnap);
+}
+
 void draw(const Plate_Triangle& t, double size, Grid& g) {
     const double per_unit = 1 / size;
     Point poly[2][8];
@@ -198,6 +205,7 @@ void draw(const Plate_Triangle& t, double size, Grid& g) {
     const auto [u_lo, u_hi] = std::minmax({poly[0][0][0], poly[0][1][0], poly[0][2][0]});
     const auto [w_lo, w_hi] = std::minmax({poly[0][0][1], poly[0][1][1], poly[0][2][1]});
     if (u_hi < 0 || u_lo > g.rows - 1 || w_hi < 0 || w_lo > g.cols - 1) return;
+    if (holds_no_centre(u_lo, u_hi) || holds_no_centre(w_lo, w_hi)) return;
     Lazy_Plane plane(t, size);
     int n = 3, in = 0;
     // Facets reaching a pixel past the edge are cut there, keeping the
