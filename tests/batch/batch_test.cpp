@@ -163,30 +163,20 @@ TEST_F(Batch, CutFilesConvertWithAWarningButNotUnderStrict) {
     const std::string binary = insole_bytes(3000, 1);
     const std::string cut = dir_.file("cut.stl");
     put(cut, binary.substr(0, binary.size() - 75));
-    const std::string n = std::to_string((binary.size() - 84) / 50);
-    const std::string why[] = {"cut.stl: STL file is cut: it ends after " +
-                               std::to_string((binary.size() - 84) / 50 - 2) + " of " + n +
-                               " facets; the facets read are kept"};
+    const std::size_t n = (binary.size() - 84) / 50;
+    const std::string why = "STL file is cut: it ends after " + std::to_string(n - 2) + " of " +
+                            std::to_string(n) + " facets; the facets read are kept";
 
     Batch_Run r = run_batch({"--strict", "-o", dir_.file("strict"), cut});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.lines_with("converted 0, skipped 0, failed 1"), 1) << r.err;
-    for (const std::string& line : why) {
-        const std::string name = line.substr(0, line.find(':'));
-        EXPECT_EQ(r.lines_with(name + ": not written (--strict): it has warnings: " +
-                               line.substr(name.size() + 2)),
-                  1)
-            << r.err;
-    }
+    EXPECT_EQ(r.lines_with("cut.stl: not written (--strict): it has warnings: " + why), 1) << r.err;
     EXPECT_FALSE(exists(dir_.file("strict/cut.bmp")));
 
     r = run_batch({"-o", dir_.file("out"), cut});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.lines_with("converted 1 (1 with warnings), skipped 0, failed 0"), 1) << r.err;
-    for (const std::string& line : why) {
-        const std::string name = line.substr(0, line.find(':'));
-        EXPECT_EQ(r.lines_with(name + ": warning: " + line.substr(name.size() + 2)), 1) << r.err;
-    }
+    EXPECT_EQ(r.lines_with("cut.stl: warning: " + why), 1) << r.err;
     EXPECT_TRUE(exists(dir_.file("out/cut.bmp")));
 }
 

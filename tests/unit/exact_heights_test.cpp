@@ -328,20 +328,16 @@ TEST(ExactHeights, SharesDrawnApartAndMergedGiveTheSameMap) {
     tri(m, {0, std::numeric_limits<double>::infinity(), 0}, {1, 1, 1}, {2, 2, 0});
     for (double s : kSizes) {
         const Exact_Map whole = rasterize_heights(m, s);
-        height_map::Height_Rasterizer first(s), second(s), third(s);
-        const std::size_t a = m.size() / 3, b = 2 * m.size() / 3;
-        second.draw(m.data() + a, b - a);
-        first.draw(m.data(), a);
-        third.draw(m.data() + b, m.size() - b);
-        first.merge(std::move(third));
+        height_map::Height_Rasterizer first(s), second(s);
+        second.draw(m.data() + m.size() / 2, m.size() - m.size() / 2);
+        first.draw(m.data(), m.size() / 2);
         first.merge(std::move(second));
         const Exact_Map merged = first.finish();
         EXPECT_EQ(merged.heights, whole.heights) << "size " << s;
         EXPECT_EQ(merged.below_plate, whole.below_plate);
         EXPECT_EQ(merged.cut, whole.cut);
         EXPECT_EQ(merged.non_finite, 1u);
-        EXPECT_GT(whole.below_plate, 0u);
-        EXPECT_GT(whole.cut, 0u);
+        EXPECT_TRUE(whole.below_plate > 0 && whole.cut > 0) << "the mesh reaches both";
     }
 }
 

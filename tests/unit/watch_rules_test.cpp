@@ -1,9 +1,13 @@
-// The watch's bookkeeping rules without a watch: when a scan is looked at
-// again, what a stop reports, how long a retry waits, how many jobs fit.
+// The workers' and the watch's bookkeeping rules without a watch: when a
+// scan is looked at again, what a stop reports, how long a retry waits, how
+// many jobs fit, how a conversion reaches its writer.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <thread>
+#include <vector>
 
+#include "tools/batch/hand_off.h"
 #include "tools/batch/job_memory.h"
 #include "tools/batch/watch_queue.h"
 
@@ -91,6 +95,23 @@ TEST(Watch_Rules, JobsAreLoweredToWhatMemoryHolds) {
     EXPECT_EQ(jobs_memory_allows(8, 7 * gb, 2 * gb), 3u);
     EXPECT_EQ(jobs_memory_allows(8, gb, 2 * gb), 1u) << "one job always runs";
     EXPECT_GT(kBytesPerJob, 1 * gb) << "the largest model accepted";
+}
+
+// A worker hands each conversion to its writer thread this way: none may be
+// lost or reordered, however the two threads run, and the writer ends only
+// once the last one is taken.
+TEST(Hand_Off, EveryItemArrivesOnceInOrderAndCloseEndsTheTaker) {
+    constexpr int kItems = 100000;
+    Hand_Off<int> hand_off;
+    std::vector<int> taken;
+    std::thread taker([&] {
+        while (std::optional<int> item = hand_off.take()) taken.push_back(*item);
+    });
+    for (int k = 0; k < kItems; ++k) hand_off.put(k);
+    hand_off.close();
+    taker.join();
+    ASSERT_EQ(taken.size(), static_cast<std::size_t>(kItems));
+    for (int k = 0; k < kItems; ++k) ASSERT_EQ(taken[k], k);
 }
 
 }  // namespace
