@@ -16,14 +16,23 @@ Depth_Range depth_range(const float* depth, std::size_t n) {
     return r;
 }
 
+namespace {
+
+// The depth buffer runs from -depth_extent to depth_extent: depths 0 to 1
+// span twice the extent.
+double units_per_depth(double depth_extent) { return depth_extent * 2; }
+
+}  // namespace
+
 double real_length(const Depth_Range& range, double depth_extent) {
-    return std::abs(range.min_depth - range.max_depth) * depth_extent * 2;
+    return std::abs(range.min_depth - range.max_depth) * units_per_depth(depth_extent);
 }
 
 void depth_to_gray(const float* depth, std::size_t n, double max_depth, double depth_extent,
                    unsigned char* gray) {
     for (std::size_t k = 0; k < n; ++k) {
-        int v = static_cast<int>((max_depth - depth[k]) * depth_extent * 2 * sizes::kLevelsPerUnit);
+        int v = static_cast<int>((max_depth - depth[k]) * units_per_depth(depth_extent) *
+                                 sizes::kLevelsPerUnit);
         if (v > sizes::kMaxGray) v = sizes::kMaxGray;
         if (v < 0) v = 0;
         gray[k] = static_cast<unsigned char>(v);

@@ -155,7 +155,7 @@ void count_gray_problems(const unsigned char* gray, std::size_t gray_count, Qual
         }
 }
 
-int count_below_plate(const float* facets, std::size_t count, const double* to_plate) {
+int count_below_plate(const float* facets, std::size_t count, const double (&to_plate)[16]) {
     std::vector<unsigned char> marked(static_cast<std::size_t>(kCaptureWidth) * kCaptureHeight);
     for (std::size_t k = 0; k < count; ++k) {
         const float* f = facets + 9 * k;

@@ -27,7 +27,7 @@ void count_gray_problems(const unsigned char* gray, std::size_t gray_count, Qual
 // model coordinates to the plate frame. The plate hides such parts from the
 // depth buffer, so they are found from the geometry, on pixel centres;
 // a facet seen edge-on from above covers none.
-int count_below_plate(const float* facets, std::size_t count, const double* to_plate);
+int count_below_plate(const float* facets, std::size_t count, const double (&to_plate)[16]);
 
 // "1200 pixels clipped at 255 ...; ..." naming only what occurred; empty
 // when nothing did.

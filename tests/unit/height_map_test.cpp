@@ -158,7 +158,7 @@ TEST(Quality, PixelsUnderTheModelBelowThePlateAreCounted) {
     const struct Case {
         const char* name;
         float y;
-        const double* to_plate;
+        const double (&to_plate)[16];
         int below;
     } cases[] = {{"above", 0, kIdentity, 0},
                  {"on the plate", -22.5f, kIdentity, 0},
