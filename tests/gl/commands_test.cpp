@@ -191,6 +191,8 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
     set_map_written_hook(map_written);
     const std::vector<Triangle> model = insole_model(3000, 1);
     const std::string good = write("good.stl", stl_bytes::binary(model));
+    // Read as binary, a README gives facets; they stay, but it is no model.
+    const std::string readme = write("readme.stl", "Veltrim\n=======\n" + std::string(400, '.'));
     const std::string facets = std::to_string(model.size());
     // Still open for writing: what it holds may be a part.
     const std::string held = write("held.stl", stl_bytes::binary(model));
@@ -204,6 +206,10 @@ TEST_F(Commands, TheStatusLineTellsWhatHappened) {
          "Loaded good.stl: " + facets +
              " facets, binary STL. Keys x, y, z turn it a quarter turn; with Shift, back.",
          Notice_Tone::Info, model.size()},
+        {readme,
+         "ERROR: readme.stl is not an STL model: it is text that does not start with 'solid', "
+         "as an ASCII STL does",
+         Notice_Tone::Error, 6},
         {held,
          "WARNING: held.stl is still being written: another process has it open for writing; " +
              facets + " facets read so far. Load it again once it is finished.",
