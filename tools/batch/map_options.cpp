@@ -37,13 +37,16 @@ const char* map_extension(Map_Format format) {
 }
 
 void add_map_options(CLI::App& app, Map_Options& options) {
-    app.add_option("--format", options.format,
-                   "bmp: the window's image (default); png: the same pixels as PNG for CAM "
-                   "tools; png16: 16-bit heights from the facets themselves, value / "
-                   "--levels-per-unit units above the plate; tiff: 32-bit float heights in "
-                   "units. NAME.bmp, NAME.png or NAME.tif")
+    // A name check of its own: a mapping transform would also take the
+    // formats' numbers and name them in its error.
+    app.add_option_function<std::string>(
+           "--format", [&options](const std::string& name) { options.format = kFormats.at(name); },
+           "bmp: the window's image (default); png: the same pixels as PNG for CAM "
+           "tools; png16: 16-bit heights from the facets themselves, value / "
+           "--levels-per-unit units above the plate; tiff: 32-bit float heights in "
+           "units. NAME.bmp, NAME.png or NAME.tif")
         ->type_name("bmp|png|png16|tiff")
-        ->transform(CLI::CheckedTransformer(kFormats, CLI::ignore_case));
+        ->transform(CLI::IsMember(kFormats, CLI::ignore_case));
     app.add_option("--pixel-size", options.pixel_size,
                    "png16 and tiff: sample the plate every S units (default 1); S must divide "
                    "360 and 150 into whole pixels at 0.01-unit steps: 1, 0.5, 0.25, 0.2, 0.1, ...")
