@@ -11,7 +11,7 @@
 #   7. the unit, offscreen and batch tests and the monkey test under the sanitizers;
 #   8. every test of the normal build, the real window under a private Xvfb;
 #   9. the README's first command, scripts/run.sh, until its window is up;
-#  10. the mutation check on a fifth of scripts/mutants.txt, picked by the
+#  10. the mutation check on an eighth of scripts/mutants.txt, picked by the
 #      commit (scripts/mutate.sh runs them all): every fault must fail a test.
 # Each step's line says when it started, so a slow step shows in the log.
 set -euo pipefail
@@ -87,5 +87,5 @@ bash "$root/tests/gui/first_command.sh" "$root" "$root/build/tests/gui/x_close_w
   "$root/build/tests/gui/shots"
 
 step "mutation check"
-"$root/scripts/mutate.sh" -s 5
+"$root/scripts/mutate.sh" -s 8
 echo "CI done in $SECONDS s"
