@@ -8,7 +8,7 @@
 
 #include "app/app_globals.h"
 #include "app/height_map_view.h"
-#include "heightmap/map_file.h"
+#include "app/map_file.h"
 #include "heightmap/map_reading.h"
 #include "heightmap/sizes.h"
 #include "platform/file_names.h"

@@ -47,10 +47,10 @@ void save_write(benchmark::State& state, bool sync, const char* name) {
     const std::string path = output_name();
     atomic_write_testing::sync_to_disk = sync;
     // The first Save creates the file; every later one replaces it.
-    if (!write_image_atomically(path.c_str(), image)) state.SkipWithError("cannot write");
+    if (!write_bmp_atomically(path.c_str(), image)) state.SkipWithError("cannot write");
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const Status s = write_image_atomically(path.c_str(), image);
+        const Status s = write_bmp_atomically(path.c_str(), image);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!s) state.SkipWithError(s.reason().c_str());

@@ -5,6 +5,6 @@
 #include "platform/atomic_write.h"
 #include "platform/status.h"
 
-// image encoded in the format the extension of path names, then written
-// by write_file_atomically; an encoder failure touches no file.
-Status write_image_atomically(const char* path, const cv::Mat& image, File_Label* label = nullptr);
+// A gray 8-bit image written as a BMP file by write_file_atomically; any
+// other image is refused before a file is touched.
+Status write_bmp_atomically(const char* path, const cv::Mat& image, File_Label* label = nullptr);

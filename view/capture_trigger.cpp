@@ -28,7 +28,7 @@ void write_height_map(View_State& v) {
 
     struct stat before;
     const bool replacing = stat(v.output_path, &before) == 0;
-    const Status written = write_image_atomically(v.output_path, v.image_header);
+    const Status written = write_bmp_atomically(v.output_path, v.image_header);
     const std::string name = platform::file_name_of(v.output_path);
     if (!written) {
         std::fprintf(stderr, "ERROR: could not write \"%s\": %s\n", v.output_path,

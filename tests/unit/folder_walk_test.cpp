@@ -15,7 +15,8 @@ using Lines = std::vector<std::string>;
 // in/ holds a scan, a link to a scan, a linked folder (holding a link to a
 // missing scan) and a second link to it, links to missing files (a scan's
 // name, a plain one, an Emacs lock), a link to itself, a link to sub/ named
-// before it, and sub/ with a scan and a link back up.
+// before it, a pipe named as a scan and a link to it, and sub/ with a scan
+// and a link back up.
 class Folder_Walk : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -32,7 +33,9 @@ protected:
                                   {"user@host.1", "in/.#a.stl"},
                                   {"self", "in/self"},
                                   {"sub", "in/alias"},
-                                  {"..", "in/sub/up"}};
+                                  {"..", "in/sub/up"},
+                                  {"pipe.stl", "in/piped.stl"}};
+        ASSERT_EQ(mkfifo(dir_.file("in/pipe.stl").c_str(), 0644), 0);
         for (const auto& link : links)
             ASSERT_EQ(symlink(link[0], dir_.file(link[1]).c_str()), 0) << link[1];
     }
@@ -59,15 +62,17 @@ protected:
 
 TEST_F(Folder_Walk, LinkedFoldersAreNamedOrWithLFollowedOnce) {
     const Lines missing = {"in/dangling.stl is a link to a missing file; skipped"};
-    EXPECT_EQ(walk(false, false),
-              std::make_pair(Lines{"scan in/a.stl", "scan in/linked.stl"}, missing))
+    const std::string pipe = "in/pipe.stl is not a regular file; skipped",
+                      piped = "in/piped.stl is not a regular file; skipped";
+    EXPECT_EQ(walk(false, false), std::make_pair(Lines{"scan in/a.stl", "scan in/linked.stl"},
+                                                 Lines{missing[0], pipe, piped}))
         << "without -r only a scan's name matters";
 
     const Lines real = {"scan in/a.stl", "scan in/linked.stl", "folder in/sub",
                         "scan in/sub/b.stl"};
     EXPECT_EQ(walk(true, false),
-              std::make_pair(real, Lines{"in/alias is a link; -L follows links", missing[0],
-                                         "in/plain is a link to a missing file; skipped",
+              std::make_pair(real, Lines{"in/alias is a link; -L follows links", missing[0], pipe,
+                                         piped, "in/plain is a link to a missing file; skipped",
                                          "in/self is a link loop; skipped",
                                          "in/station2 is a link; -L follows links",
                                          "in/sub/up is a link; -L follows links",
@@ -77,7 +82,8 @@ TEST_F(Folder_Walk, LinkedFoldersAreNamedOrWithLFollowedOnce) {
     followed.insert(followed.end(), {"folder in/station2", "scan in/station2/s.stl"});
     EXPECT_EQ(
         walk(true, true),
-        std::make_pair(followed, Lines{missing[0], "in/plain is a link to a missing file; skipped",
+        std::make_pair(followed, Lines{missing[0], pipe, piped,
+                                       "in/plain is a link to a missing file; skipped",
                                        "in/self is a link loop; skipped",
                                        "in/station2/old.stl is a link to a missing file; skipped",
                                        "in/sub/up leads back to in; not followed"}))

@@ -47,7 +47,7 @@ struct stat lstat_of(const std::string& path) {
 }
 
 Status write(const std::string& path, unsigned char base) {
-    return write_image_atomically(path.c_str(), pattern(base));
+    return write_bmp_atomically(path.c_str(), pattern(base));
 }
 
 // The bytes a fresh write of pattern base gives.
@@ -69,6 +69,25 @@ int temporaries_in(const Temp_Dir& dir) {
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
         if (e.path().filename().string().rfind(".veltrim-", 0) == 0) ++n;
     return n;
+}
+
+// The files stay what OpenCV's encoder made of the same pixels, to the
+// byte, whatever the row padding; other images are refused untouched.
+TEST(ImageWriter, WritesTheBytesOpenCvWritesAndOnlyGrayImages) {
+    Temp_Dir dir;
+    cv::Mat wide(9, 40, CV_8UC1);
+    cv::randu(wide, 0, 256);
+    for (const cv::Mat& image : {pattern(5), wide, wide(cv::Rect(3, 1, 1, 8)),
+                                 wide(cv::Rect(0, 0, 2, 3)), wide(cv::Rect(7, 2, 7, 5))}) {
+        std::vector<uchar> expected;
+        ASSERT_TRUE(cv::imencode(".bmp", image, expected));
+        ASSERT_TRUE(write_bmp_atomically(dir.file("x.bmp").c_str(), image));
+        EXPECT_EQ(read_all(dir.file("x.bmp")), std::string(expected.begin(), expected.end()))
+            << image.cols << " x " << image.rows;
+    }
+    for (const cv::Mat& other : {cv::Mat(4, 4, CV_8UC3), cv::Mat(4, 4, CV_16UC1), cv::Mat()})
+        EXPECT_FALSE(write_bmp_atomically(dir.file("other.bmp").c_str(), other));
+    EXPECT_EQ(dir.count_entries(), 1);
 }
 
 // Each case prepares an earlier output, writes pattern 9 over "out.bmp"

@@ -7,10 +7,11 @@
 #include <vector>
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
 #include "heightmap/height_map.h"
 #include "heightmap/image_writer.h"
-#include "heightmap/map_file.h"
+#include "app/map_file.h"
 #include "heightmap/map_reading.h"
 #include "support/temp_dir.h"
 
@@ -80,7 +81,7 @@ TEST(ReadHeightMap, GivesTheFilesPixelsOrSaysWhyNot) {
     cv::Mat written(kImageRows, kImageCols, CV_8UC1);
     cv::randu(written, 0, 256);
     const std::string path = dir.file("map.bmp");
-    ASSERT_TRUE(write_image_atomically(path.c_str(), written));
+    ASSERT_TRUE(write_bmp_atomically(path.c_str(), written));
     std::vector<unsigned char> pixels;
     ASSERT_TRUE(read_height_map(path, pixels));
     ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kImageRows * kImageCols));
@@ -97,8 +98,8 @@ TEST(ReadHeightMap, GivesTheFilesPixelsOrSaysWhyNot) {
     EXPECT_EQ(reason(dir.file("notes.bmp")), "not an image that can be decoded");
     const cv::Mat colour(kImageRows, kImageCols, CV_8UC3, cv::Scalar(1, 2, 3));
     const cv::Mat small(kImageRows, kImageCols - 1, CV_8UC1, cv::Scalar(9));
-    ASSERT_TRUE(write_image_atomically(dir.file("colour.bmp").c_str(), colour));
-    ASSERT_TRUE(write_image_atomically(dir.file("small.bmp").c_str(), small));
+    ASSERT_TRUE(cv::imwrite(dir.file("colour.bmp"), colour));
+    ASSERT_TRUE(cv::imwrite(dir.file("small.bmp"), small));
     EXPECT_EQ(reason(dir.file("colour.bmp")),
               "a 150 x 360 image with 3 channel(s), not a 150 x 360 gray height map");
     EXPECT_EQ(reason(dir.file("small.bmp")),

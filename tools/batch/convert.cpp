@@ -131,7 +131,7 @@ void finish_writing(Conversion& c, Record_Keeper& records) {
         c.status =
             std::holds_alternative<std::string>(p.image)
                 ? write_file_atomically(p.output.c_str(), std::get<std::string>(p.image), &label)
-                : write_image_atomically(p.output.c_str(), std::get<cv::Mat>(p.image), &label);
+                : write_bmp_atomically(p.output.c_str(), std::get<cv::Mat>(p.image), &label);
         c.write_failed = !c.status;
         if (c.status) records.written(p.output, p.record, label.stored);
     } catch (const std::exception& e) {  // no memory to encode, say

@@ -60,8 +60,8 @@ private:
         if (!e.is_symlink(ec)) {
             if (rules_.recursive && e.is_directory(ec))
                 enter(path, above);
-            else if (is_scan_name(name) && e.is_regular_file(ec))
-                found_(path, Walk_Find::Scan);
+            else if (is_scan_name(name))
+                scan_or_note(path, e.is_regular_file(ec));
             return;
         }
         struct stat target;
@@ -75,12 +75,22 @@ private:
                 notes_.push_back(path + " is a link loop; skipped");
             return;
         }
-        if (S_ISREG(target.st_mode) && is_scan_name(name)) found_(path, Walk_Find::Scan);
-        if (!S_ISDIR(target.st_mode) || !rules_.recursive) return;
+        if (!S_ISDIR(target.st_mode) || !rules_.recursive) {
+            if (is_scan_name(name)) scan_or_note(path, S_ISREG(target.st_mode));
+            return;
+        }
         if (rules_.follow_links)
             links_.push_back({path, above});
         else
             notes_.push_back(path + " is a link; -L follows links");
+    }
+
+    // A pipe or a device named like a scan would block or never end.
+    void scan_or_note(const std::string& path, bool regular) {
+        if (regular)
+            found_(path, Walk_Find::Scan);
+        else
+            notes_.push_back(not_a_file_note(path));
     }
 
     // A folder reached without a link leads back up only by a bind mount.
@@ -108,6 +118,10 @@ private:
 };
 
 }  // namespace
+
+std::string not_a_file_note(const std::string& path) {
+    return path + " is not a regular file; skipped";
+}
 
 bool is_scan_name(const std::string& name) { return name[0] != '.' && platform::is_stl_name(name); }
 

@@ -10,6 +10,9 @@
 // temporary, such as ".tmp-scan.stl", or a hidden file).
 bool is_scan_name(const std::string& name);
 
+// The note for an entry with a scan's name that is no regular file.
+std::string not_a_file_note(const std::string& path);
+
 enum class Walk_Find { Folder, Scan };
 
 // How a folder is walked: the input folder itself, with recursive its
@@ -26,9 +29,10 @@ struct Walk_Rules {
 
 // Calls found for each scan that is a regular file (through a link too) and,
 // with recursive, for each subfolder before its entries are read. Adds to
-// notes a line for each link that gives nothing although its name is a
-// scan's, or under recursive could be a folder's: one to a missing file, a
-// link loop, a link to a folder not followed. Returns the first error met
+// notes a line for each entry that gives nothing although its name is a
+// scan's (a pipe, a device, or a link to one), and for each link that under
+// recursive could be a folder's: one to a missing file, a link loop, a link
+// to a folder not followed. Returns the first error met
 // in reading a folder (a folder that may not be read is passed over).
 std::error_code walk_folder(const std::string& dir, Walk_Rules rules,
                             const std::function<void(const std::string&, Walk_Find)>& found,

@@ -14,6 +14,7 @@
 #include "platform/stop_signals.h"
 #include "tools/batch/candidates.h"
 #include "tools/batch/conversion_workers.h"
+#include "tools/batch/folder_walk.h"
 #include "tools/batch/runner.h"
 #include "tools/batch/watch_queue.h"
 
@@ -118,7 +119,9 @@ private:
             const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
             const Lease_State writer = regular ? Read_Lease(fd).state() : Lease_State::Held;
             close(fd);
-            if (!regular) {  // a FIFO or a device is no scan
+            if (!regular) {  // a FIFO or a device is no scan: said once, until it changes
+                std::fprintf(stderr, "%s\n", not_a_file_note(path).c_str());
+                stamp_at_outcome_[path] = stamp_of(path);
                 queue_.done(path, now);
                 return;
             }

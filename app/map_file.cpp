@@ -1,4 +1,4 @@
-#include "heightmap/map_file.h"
+#include "app/map_file.h"
 
 #include <cerrno>
 #include <cstring>
