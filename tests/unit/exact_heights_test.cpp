@@ -82,7 +82,6 @@ TEST(ExactHeights, PixelSizesThatDivideThePlate) {
     const Exact_Map m = rasterize_heights({}, 0.25);
     EXPECT_EQ(m.rows, 1440);
     EXPECT_EQ(m.cols, 600);
-    EXPECT_EQ(m.heights.size(), 1440u * 600u);
     EXPECT_TRUE(m.empty);
 }
 
