@@ -24,7 +24,12 @@ void write_height_map(View_State& v) {
     std::fputs(platform::as_lines(height_map::depth_lines(depth)).c_str(), stdout);
     std::fflush(stdout);
     const height_map::Quality quality = assess_capture(v);
-    if (quality.any()) std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
+    // With no model, "no model pixel" would send the operator looking for one.
+    const std::string no_model = "no model is loaded: the map is all black";
+    if (v.triangles.empty())
+        std::fprintf(stderr, "WARNING: %s\n", no_model.c_str());
+    else if (quality.any())
+        std::fprintf(stderr, "WARNING: %s\n", height_map::describe(quality).c_str());
 
     struct stat before;
     const bool replacing = stat(v.output_path, &before) == 0;
@@ -43,9 +48,8 @@ void write_height_map(View_State& v) {
     const std::string saved =
         platform::resolved_path(v.output_path) + (replacing ? ", replacing the earlier file" : "");
     if (v.triangles.empty())
-        notify_operator(
-            Notice_Tone::Warning,
-            "WARNING: saved " + saved + ", but no model is loaded: the map is all black.");
+        notify_operator(Notice_Tone::Warning,
+                        "WARNING: saved " + saved + ", but " + no_model + ".");
     else if (quality.any())
         notify_operator(Notice_Tone::Warning, "WARNING: saved " + saved + " (" + height +
                                                   "). It lost: " + height_map::describe(quality) +

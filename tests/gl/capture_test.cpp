@@ -131,9 +131,7 @@ TEST_F(Capture, OnlyTopViewFramesCountAndArmingAgainRestarts) {
     EXPECT_EQ(dir_.count_entries(), 0) << "the count starts again";
     const auto [console, warnings] = frames(1);
     EXPECT_NE(console.find("real length 0.000000 \n"), std::string::npos);
-    EXPECT_EQ(warnings,
-              "WARNING: the capture holds no model pixel (the model lies outside the "
-              "capture window)\n");
+    EXPECT_EQ(warnings, "WARNING: no model is loaded: the map is all black\n");
     EXPECT_EQ(dir_.count_entries(), 1);
     ASSERT_FALSE(image().empty());
     EXPECT_EQ(cv::countNonZero(image()), 0) << "no clear samples wrapped into bright gray";
