@@ -14,9 +14,9 @@ namespace {
 
 // Written in slow chunks, held by two writers, closed and appended to,
 // copied under a temporary name, linked in, moved in, or gone at once; a
-// FIFO among them holds nothing up and is named once. Each ends converted from its whole
-// file, the log and the report keep the latest outcome, and the watch
-// ends with status 0. The one closed half written is converted cut first.
+// FIFO among them holds nothing up and is named once. Each ends converted
+// from its whole file, the log and the report keep the latest outcome, and
+// the watch ends with status 0. The one closed half written is converted cut first.
 TEST_F(Batch_Watch, EveryWayAFileArrivesEndsConvertedWhole) {
     make_dirs({"in", "ref"});
     const std::string model = insole_bytes(20000, 4), report = dir_.file("report.csv");

@@ -121,7 +121,7 @@ private:
             close(fd);
             if (!regular) {  // a FIFO or a device is no scan: said once, until it changes
                 std::fprintf(stderr, "%s\n", not_a_file_note(path).c_str());
-                stamp_at_outcome_[path] = stamp_of(path);
+                stamp_at_outcome_[path] = File_Stamp::of(st);
                 queue_.done(path, now);
                 return;
             }
