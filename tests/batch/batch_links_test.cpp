@@ -31,11 +31,13 @@ protected:
 // SIGALRM (status -1).
 TEST_F(Batch_Links, LinkedFolderIsNamedWithoutLAndConvertedOnceWithL) {
     ASSERT_NO_FATAL_FAILURE(make_tree());
+    link("a.stl", "in/again.stl");  // one scan under two names: converted once, and said
     const std::vector<std::string> args = {"-r", "-o", dir_.file("out"), dir_.file("in")};
     const Batch_Run plain = run_batch(args, nullptr, 60);
     EXPECT_EQ(plain.status, 0) << plain.err;
     for (const std::string& line :
          {in("station2 is a link; -L follows links"), in("self is a link loop; skipped"),
+          in("again.stl is the same file as " + in("a.stl") + "; converted once"),
           std::string("converted 1, skipped 0, failed 0")})
         EXPECT_EQ(plain.lines_with(line), 1) << line << "\n" << plain.err;
     EXPECT_FALSE(exists(dir_.file("out/s.bmp"))) << "a linked folder entered without -L";

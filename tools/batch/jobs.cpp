@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <system_error>
 
 #include "platform/file_names.h"
@@ -50,10 +49,16 @@ Job_List gather_jobs(const Options& options) {
             models.emplace_back(input, true);
         }
     }
-    std::set<std::string> seen_inputs;
-    std::map<std::string, std::string> claimed;  // output identity -> the model that claimed it
+    std::map<std::string, std::string> seen_inputs;  // input identity -> the first name of it
+    std::map<std::string, std::string> claimed;      // output identity -> the model that claimed it
     for (const auto& [model, named] : models) {
-        if (!seen_inputs.insert(identity_of(model)).second) continue;
+        const auto seen = seen_inputs.emplace(identity_of(model), model);
+        if (!seen.second) {  // a link to a scan, say, or a file named twice over
+            if (seen.first->second != model)
+                list.notes.push_back(model + " is the same file as " + seen.first->second +
+                                     "; converted once");
+            continue;
+        }
         Job job{model, output_path_for(model, options), named, {}, {}, false};
         const auto claim = claimed.emplace(identity_of(job.output), model);
         if (!claim.second) {
